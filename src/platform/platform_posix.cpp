@@ -1,0 +1,280 @@
+// The platform layer on POSIX systems (Linux first).
+//
+// It gives the program what it relies on of the Windows calls it was made
+// for: Windows error numbers for the common failures, "\" and "/" both as
+// directory separators, a track list that cannot be renamed while it is open,
+// and a move that never replaces an existing entry.
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE
+#endif
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace karsvren::platform {
+namespace {
+
+// Windows' number for an I/O device error: EIO would otherwise read as 5,
+// "File access denied".
+constexpr std::int32_t kIoDeviceError = 1117;
+
+std::int32_t ErrorCodeOf(int error) {
+  switch (error) {
+    case ENOENT: return 2;
+    case ENOTDIR: return 3;
+    case EMFILE:
+    case ENFILE: return 4;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return 5;
+    case EIO: return kIoDeviceError;
+    default: return error;
+  }
+}
+
+// A list written on Windows separates directories with "\": both "\" and "/"
+// do so here. The name ends at its first NUL byte.
+std::string FileSystemName(const char* name) {
+  std::string path(name);
+  for (char& byte : path) {
+    if (byte == '\\') byte = '/';
+  }
+  return path;
+}
+
+struct TFileIdentity {
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
+class TPosixPlatform final : public IPlatform {
+ public:
+  void DeclareConsoleProgram() override {
+    // A write to a pipe whose reader has gone is a refused write, not the end
+    // of the process.
+    signal(SIGPIPE, SIG_IGN);
+    // A standard descriptor that is closed at start stays closed for the
+    // program, but its number is taken, so that no file the program opens
+    // can land on it and receive output meant for the console.
+    for (int fd = 0; fd <= 2; ++fd) {
+      if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+        const int placeholder = open("/dev/null", O_RDONLY);
+        if (placeholder == fd) {
+          closedAtStart_[fd] = true;
+        } else if (placeholder >= 0) {
+          close(placeholder);
+        }
+      }
+    }
+  }
+
+  void EndProcess(int exitCode) override { std::exit(exitCode); }
+
+  bool OpenStandardOutput(Handle& handle, bool& isCharacterDevice) override {
+    if (closedAtStart_[STDOUT_FILENO]) return false;
+    struct stat status {};
+    if (fstat(STDOUT_FILENO, &status) != 0) return false;
+    const int flags = fcntl(STDOUT_FILENO, F_GETFL);
+    if (flags == -1 || (flags & O_ACCMODE) == O_RDONLY) return false;
+    handle = STDOUT_FILENO;
+    isCharacterDevice = S_ISCHR(status.st_mode);
+    return true;
+  }
+
+  std::int32_t Write(Handle handle, const char* bytes, std::size_t count) override {
+    while (count > 0) {
+      const ssize_t written = write(static_cast<int>(handle), bytes, count);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return ErrorCodeOf(errno);
+      }
+      bytes += written;
+      count -= static_cast<std::size_t>(written);
+    }
+    return 0;
+  }
+
+  std::int32_t OpenForReading(const char* name, Handle& handle) override {
+    const int fd = open(FileSystemName(name).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return ErrorCodeOf(errno);
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+      const int error = errno;
+      close(fd);
+      return ErrorCodeOf(error);
+    }
+    if (S_ISDIR(status.st_mode)) {  // a directory is no file to read
+      close(fd);
+      return 5;
+    }
+    openForReading_ = TFileIdentity{status.st_dev, status.st_ino};
+    openForReadingFd_ = fd;
+    handle = fd;
+    return 0;
+  }
+
+  std::int32_t Read(Handle handle, char* block, std::size_t capacity,
+                    std::size_t& count) override {
+    for (;;) {
+      const ssize_t got = read(static_cast<int>(handle), block, capacity);
+      if (got >= 0) {
+        count = static_cast<std::size_t>(got);
+        return 0;
+      }
+      if (errno != EINTR) return ErrorCodeOf(errno);
+    }
+  }
+
+  std::int32_t Close(Handle handle) override {
+    const int fd = static_cast<int>(handle);
+    if (fd == openForReadingFd_) openForReadingFd_ = -1;
+    // After an interrupted close the descriptor is gone all the same.
+    if (close(fd) != 0 && errno != EINTR) return ErrorCodeOf(errno);
+    return 0;
+  }
+
+  bool FindEntry(const char* name, TFoundEntry& entry) override {
+    if (*name == '\0') return false;
+    struct stat status {};
+    if (lstat(FileSystemName(name).c_str(), &status) != 0) return false;
+    entry.IsDirectory = S_ISDIR(status.st_mode);
+    entry.LastWrite = status.st_mtim.tv_sec;
+    return true;
+  }
+
+  bool FitsDosDateTime(std::int64_t lastWrite) override {
+    const time_t seconds = static_cast<time_t>(lastWrite);
+    struct tm local {};
+    if (localtime_r(&seconds, &local) == nullptr) return false;
+    const long year = 1900L + local.tm_year;
+    return year >= 1980 && year <= 2107;
+  }
+
+  bool MoveEntry(const char* from, const char* to) override {
+    // The move takes no pattern.
+    if (std::strpbrk(from, "*?") != nullptr) return false;
+    const std::string source = FileSystemName(from);
+    const std::string target = FileSystemName(to);
+    struct stat status {};
+    if (lstat(source.c_str(), &status) != 0) return false;
+    // The open track list is shared for reading only: it is not renamed.
+    if (openForReadingFd_ >= 0 &&
+        TFileIdentity{status.st_dev, status.st_ino} == openForReading_) {
+      return false;
+    }
+    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
+                  RENAME_NOREPLACE) == 0) {
+      return true;
+    }
+    if (errno == EXDEV) return CopyAcross(source, target, status);
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    // The file system does not know RENAME_NOREPLACE: a hard link fails
+    // when the target exists, as the move must.
+    if (link(source.c_str(), target.c_str()) == 0) {
+      if (unlink(source.c_str()) == 0) return true;
+      unlink(target.c_str());
+      return false;
+    }
+    if (errno == EXDEV) return CopyAcross(source, target, status);
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return false;
+    // Neither is supported here: test that the target is absent right before.
+    struct stat existing {};
+    if (lstat(target.c_str(), &existing) == 0 || errno != ENOENT) return false;
+    return rename(source.c_str(), target.c_str()) == 0;
+  }
+
+  bool OfferToLastChanceFilter(const void*) override { return true; }
+
+  bool FindModule(const void* address, TModule& module) override {
+    Dl_info info{};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return false;
+    std::strncpy(module.Path, info.dli_fname, kModulePathCapacity);
+    module.Path[kModulePathCapacity] = '\0';
+    module.LoadAddress = reinterpret_cast<std::uintptr_t>(info.dli_fbase);
+    return true;
+  }
+
+  char ModulePathSeparator() override { return '/'; }
+  bool IsLeadByte(unsigned char) override { return false; }
+  void AnsiToOem(char*) override {}  // the terminal shows the program's bytes
+
+  void WriteStandardError(const char* bytes, std::size_t count) override {
+    if (closedAtStart_[STDERR_FILENO]) return;
+    Write(STDERR_FILENO, bytes, count);
+  }
+
+ private:
+  // Moves a regular file to another file system as a copy: the target is
+  // created exclusively, gets the source's permission bits and modification
+  // time and reaches the disk before the source is removed. On any failure
+  // the partial copy is removed and the source stays as it was.
+  static bool CopyAcross(const std::string& source, const std::string& target,
+                         const struct stat& status) {
+    if (!S_ISREG(status.st_mode)) return false;
+    const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (in < 0) return false;
+    const mode_t mode = status.st_mode & 07777;
+    const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (out < 0) {
+      close(in);
+      return false;
+    }
+    bool copied = CopyBytes(in, out);
+    close(in);
+    if (copied) {
+      const struct timespec times[2] = {status.st_atim, status.st_mtim};
+      copied = fchmod(out, mode) == 0 && futimens(out, times) == 0 && fsync(out) == 0;
+    }
+    copied = close(out) == 0 && copied;
+    if (copied && unlink(source.c_str()) == 0) return true;
+    unlink(target.c_str());
+    return false;
+  }
+
+  static bool CopyBytes(int in, int out) {
+    char buffer[64 * 1024];
+    for (;;) {
+      const ssize_t got = read(in, buffer, sizeof buffer);
+      if (got == 0) return true;
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      for (ssize_t done = 0; done < got;) {
+        const ssize_t put = write(out, buffer + done, static_cast<std::size_t>(got - done));
+        if (put < 0) {
+          if (errno == EINTR) continue;
+          return false;
+        }
+        done += put;
+      }
+    }
+  }
+
+  bool closedAtStart_[3] = {false, false, false};
+  TFileIdentity openForReading_{};
+  int openForReadingFd_ = -1;
+};
+
+}  // namespace
+
+IPlatform& NativePlatform() {
+  static TPosixPlatform platform;
+  return platform;
+}
+
+}  // namespace karsvren::platform

@@ -1,0 +1,41 @@
+// The console channel: buffered text output on standard output. Bytes pass
+// unchanged; lines end with CR LF. Output goes out in blocks of 128 bytes, and
+// at each line end as well when standard output is a character device.
+#pragma once
+
+#include <cstddef>
+
+#include "common/text.h"
+#include "platform/platform.h"
+
+namespace karsvren {
+
+class TConsoleChannel {
+ public:
+  static constexpr std::size_t kBufferSize = 128;
+
+  // Each write opens the channel first when it is closed. A write whose
+  // open or flush fails records the error code and drops its remaining bytes.
+  void WriteText(TextView text);
+  void WriteByte(char byte);
+  void EndLine();
+  // Writes out what the buffer holds, in one platform write.
+  void Flush();
+  // Flushes; the standard output handle stays open.
+  void Close();
+
+ private:
+  bool EnsureOpen();
+  bool FlushHeld();
+
+  bool open_ = false;
+  platform::Handle handle_ = 0;
+  bool flushAtLineEnd_ = false;
+  std::size_t fill_ = 0;
+  char buffer_[kBufferSize] = {};
+};
+
+// The one channel of the process.
+TConsoleChannel& ConsoleChannel();
+
+}  // namespace karsvren
