@@ -8,7 +8,9 @@
 
 namespace {
 
-[[noreturn, gnu::noinline]] void RaiseOutOfMemory() {
+// Kept out of interprocedural analysis: known to never return, the call
+// would lose the instruction after it.
+[[gnu::noipa]] void RaiseOutOfMemory() {
   throw karsvren::TOutOfMemoryRaised(__builtin_return_address(0));
 }
 
@@ -17,7 +19,11 @@ namespace {
 void* operator new(std::size_t size) {
   if (size == 0) size = 1;
   void* block = std::malloc(size);
-  if (block == nullptr) RaiseOutOfMemory();
+  if (block == nullptr) {
+    // The failure location is the return address: the instruction after the
+    // call stays on this line.
+    RaiseOutOfMemory(); __asm__ volatile("nop");
+  }
   return block;
 }
 

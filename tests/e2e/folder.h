@@ -1,0 +1,33 @@
+// A temporary folder of real files for one run of the program, and what it
+// holds before and after.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace karsvren::e2e {
+
+// Names relative to the folder, "/" between directories; a directory's name
+// ends with "/" and has no content.
+using TFolderContents = std::map<std::string, std::string>;
+
+class TFolder {
+ public:
+  TFolder();
+  ~TFolder();
+  TFolder(const TFolder&) = delete;
+  TFolder& operator=(const TFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  void Write(const std::string& name, const std::string& content) const;
+  void MakeDirectory(const std::string& name) const;
+  // Sets the modification time, in seconds since 1970 (UTC).
+  void SetModified(const std::string& name, long long seconds) const;
+  TFolderContents Contents() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace karsvren::e2e

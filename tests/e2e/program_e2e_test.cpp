@@ -1,0 +1,305 @@
+// The built program, run in temporary folders of real files with real pipes,
+// files, devices and closed descriptors. Every case checks the bytes of
+// standard output and standard error, the exit code and the folder afterwards.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "failure_report_check.h"
+#include "folder.h"
+#include "program_runner.h"
+#include "target_platform.h"
+
+namespace karsvren::e2e {
+namespace {
+
+const std::string kBanner =
+    "Karsivo Music Files renamer.\r\n"
+    "by -=QUELLAN=-\r\n"
+    "exclusive.4.wendrix: Wendrix by KEL, DOR\r\n"
+    "\r\n";
+
+std::string Number(int record) { return (record < 10 ? "0" : "") + std::to_string(record); }
+std::string Source(int record) { return "t" + Number(record) + ".wav"; }
+std::string NewName(int record) {
+  return "Artist " + std::to_string(record) + " - Title " + std::to_string(record) + " - Mix-" +
+         std::to_string(record);
+}
+std::string Audio(int record) { return "RIFF audio of track " + Number(record); }
+
+// A list of `records` records with CR LF line ends.
+std::string AlbumList(int records) {
+  std::string list;
+  for (int record = 1; record <= records; ++record) {
+    const std::string n = std::to_string(record);
+    list += Source(record) + "\r\nArtist " + n + "\r\nnote " + n + "\r\nTitle " + n + "\r\n[Mix/" + n +
+            "]\r\nspare " + n + "\r\n";
+  }
+  return list;
+}
+
+std::string ReportLines(int record) {
+  return Source(record) + "\r\n" + NewName(record) + "\r\n(note " + std::to_string(record) + ")\r\n\r\n";
+}
+
+std::string AlbumOutput() {
+  std::string output = kBanner;
+  for (int record = 1; record <= 27; ++record) output += ReportLines(record);
+  return output;
+}
+
+// The folder with the album's list and its 27 source files.
+void MakeAlbum(const TFolder& folder) {
+  folder.Write("KARSV.txt", AlbumList(27));
+  for (int record = 1; record <= 27; ++record) folder.Write(Source(record), Audio(record));
+}
+
+// The album's folder after records 1 to `renamed` have been renamed.
+TFolderContents AlbumAfter(int renamed) {
+  TFolderContents contents{{"KARSV.txt", AlbumList(27)}};
+  for (int record = 1; record <= 27; ++record) {
+    contents[record <= renamed ? NewName(record) + ".wav" : Source(record)] = Audio(record);
+  }
+  return contents;
+}
+
+int CountLines(const std::string& text) {
+  int lines = 0;
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
+  return lines;
+}
+
+// Where a failure is expected to have been raised: a source file and a text
+// that its line holds.
+struct TCheckSite {
+  const char* File;
+  const char* LineHolds;
+};
+
+const TCheckSite kFirstBannerLine{"renaming_run.cpp", "Karsivo Music Files renamer.\"); console.EndLine(); CheckPendingError();"};
+const TCheckSite kOpenOfTheList{"renaming_run.cpp", "trackList.OpenTrackList(); CheckPendingError();"};
+const TCheckSite kNewNameLine{"renaming_run.cpp", "console.WriteText(newName); console.EndLine(); CheckPendingError();"};
+const TCheckSite kFinalFlush{"renaming_run.cpp", "console.Close(); CheckPendingError();"};
+const TCheckSite kReportFlush{"failure_report.cpp", "ConsoleChannel().Flush(); CheckPendingError();"};
+const TCheckSite kMemoryRequest{"memory_request.cpp", "RaiseOutOfMemory();"};
+
+void ExpectReport(const std::string& stderrText, const char* className, const std::string& messageLine,
+                  const TCheckSite& site) {
+  const std::optional<TParsedReport> report = ParseReport(stderrText);
+  ASSERT_TRUE(report.has_value()) << "not one failure report: \"" << stderrText << '"';
+  EXPECT_EQ(report->ClassName, className);
+  EXPECT_EQ(report->ModuleName, Target().ModuleName);
+  EXPECT_EQ(report->MessageLine, messageLine);
+  const TSourceLine line = ResolveOffset(report->Offset);
+  EXPECT_NE(line.Place.find(site.File), std::string::npos) << "offset " << report->Offset << " is " << line.Place;
+  EXPECT_NE(line.Text.find(site.LineHolds), std::string::npos)
+      << "offset " << report->Offset << " is " << line.Place << ": " << line.Text;
+}
+
+std::string IoError(std::int32_t code) { return "I/O error " + std::to_string(code) + "."; }
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  TRunResult Run(TRunRequest request = {}) {
+    request.Folder = folder_.Path();
+    return RunProgram(request);
+  }
+  TFolder folder_;
+};
+
+TEST_F(EndToEnd, RenamesTheAlbumAndPrints112Lines) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, AlbumOutput());
+  EXPECT_EQ(CountLines(result.Stdout), 112);
+  EXPECT_EQ(result.Stderr, "");
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
+}
+
+TEST_F(EndToEnd, RedirectedToAFileGivesTheSameBytes) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Stdout = TStream::File, .Stderr = TStream::File});
+  EXPECT_EQ(result.Stdout, AlbumOutput());
+  EXPECT_EQ(result.Stderr, "");
+  EXPECT_EQ(result.ExitCode, 0);
+}
+
+TEST_F(EndToEnd, ArgumentsHaveNoEffect) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Arguments = {"--help", "-v", "other.txt", ""}});
+  EXPECT_EQ(result.Stdout, AlbumOutput());
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
+}
+
+TEST_F(EndToEnd, ASecondRunFindsNothingToRename) {
+  MakeAlbum(folder_);
+  Run();
+  const TRunResult again = Run();
+  EXPECT_EQ(again.Stdout, AlbumOutput());
+  EXPECT_EQ(again.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
+}
+
+TEST_F(EndToEnd, AnEmptyListGives27EmptyRecords) {
+  folder_.Write("KARSV.txt", "");
+  folder_.Write(" -  - .wav", "existing");
+  const TRunResult result = Run();
+  std::string expected = kBanner;
+  for (int record = 1; record <= 27; ++record) expected += "\r\n -  - \r\n()\r\n\r\n";
+  EXPECT_EQ(result.Stdout, expected);
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), (TFolderContents{{"KARSV.txt", ""}, {" -  - .wav", "existing"}}));
+}
+
+TEST_F(EndToEnd, AListWithLfEndsAndNoLastLineEndReadsTheSame) {
+  std::string list = AlbumList(27);
+  for (std::size_t at = list.find("\r\n"); at != std::string::npos; at = list.find("\r\n", at)) list.erase(at, 1);
+  list.pop_back();
+  folder_.Write("KARSV.txt", list);
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, AlbumOutput());
+  EXPECT_EQ(result.ExitCode, 0);
+}
+
+TEST_F(EndToEnd, MissingListIsReportedAfterTheBanner) {
+  folder_.Write("t01.wav", "a");
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, kBanner);
+  ExpectReport(result.Stderr, "EInOutError", "File not found.", kOpenOfTheList);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), (TFolderContents{{"t01.wav", "a"}}));
+}
+
+TEST_F(EndToEnd, ADirectoryNamedLikeTheListIsRefused) {
+  folder_.MakeDirectory("KARSV.txt");
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, kBanner);
+  ExpectReport(result.Stderr, "EInOutError", "File access denied.", kOpenOfTheList);
+  EXPECT_EQ(result.ExitCode, 1);
+}
+
+TEST_F(EndToEnd, AnUnreadableListIsRefused) {
+  if (geteuid() == 0 && Target().Name == std::string("posix")) {
+    GTEST_SKIP() << "root reads every file";
+  }
+  MakeAlbum(folder_);
+  std::filesystem::permissions(folder_.Path() / "KARSV.txt", std::filesystem::perms::none);
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, kBanner);
+  ExpectReport(result.Stderr, "EInOutError", "File access denied.", kOpenOfTheList);
+  EXPECT_EQ(result.ExitCode, 1);
+}
+
+TEST_F(EndToEnd, ClosedStandardOutputIsReportedAs105BeforeAnythingElse) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Stdout = TStream::Closed});
+  ExpectReport(result.Stderr, "EInOutError", IoError(105), kFirstBannerLine);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(0));
+}
+
+TEST_F(EndToEnd, ClosedStandardErrorLosesTheReportButNotTheExitCode) {
+  const TRunResult result = Run({.Stderr = TStream::Closed});
+  EXPECT_EQ(result.Stdout, kBanner);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), TFolderContents{});
+}
+
+TEST_F(EndToEnd, StandardOutputOnAFullDeviceFailsAtTheFirstLine) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Stdout = TStream::FullDevice});
+  // A device is written a line at a time: the first line already fails.
+  ExpectReport(result.Stderr, "EInOutError", IoError(Target().FullDevice), kFirstBannerLine);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(0));
+}
+
+TEST_F(EndToEnd, StandardOutputOnTheNullDeviceIsNoFailure) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Stdout = TStream::NullDevice});
+  EXPECT_EQ(result.Stderr, "");
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
+}
+
+// The message of a refused write to a pipe without reader, whichever of its
+// numbers the platform gives.
+std::string BrokenPipeMessage(const std::string& messageLine) {
+  for (const std::int32_t code : Target().BrokenPipe) {
+    if (messageLine == IoError(code)) return messageLine;
+  }
+  return IoError(Target().BrokenPipe.front());
+}
+
+TEST_F(EndToEnd, APipeWithoutReaderFailsAtTheFirstBlockWithOneReport) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Stdout = TStream::PipeReaderGone});
+  // The banner, record 1's two lines and its "(" make the first 128 bytes:
+  // record 1 is renamed before its note line fails. The rest of that line is
+  // held again, so the report step's flush is refused too, and that failure
+  // is the one reported.
+  const std::optional<TParsedReport> report = ParseReport(result.Stderr);
+  ASSERT_TRUE(report.has_value()) << result.Stderr;
+  ExpectReport(result.Stderr, "EInOutError", BrokenPipeMessage(report->MessageLine), kReportFlush);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(result.Signal, 0);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(1));
+}
+
+TEST_F(EndToEnd, APipeWithoutReaderAtTheReportsFlushGivesOneReport) {
+  const TRunResult result = Run({.Stdout = TStream::PipeReaderGone});
+  // The banner is still held when the open of the list fails.
+  const std::optional<TParsedReport> report = ParseReport(result.Stderr);
+  ASSERT_TRUE(report.has_value()) << result.Stderr;
+  ExpectReport(result.Stderr, "EInOutError", BrokenPipeMessage(report->MessageLine), kReportFlush);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(result.Signal, 0);
+}
+
+TEST_F(EndToEnd, AFailureOnTheNewNameLineEndsTheRunBeforeThatRename) {
+  // Record 1's new name line ends exactly at byte 128 of the output.
+  std::string list = AlbumList(27);
+  list.replace(list.find("[Mix/1]"), 7, "[Mix/1x]");
+  folder_.Write("KARSV.txt", list);
+  folder_.Write(Source(1), Audio(1));
+  const TRunResult result = Run({.Stdout = TStream::PipeReaderGone});
+  const std::optional<TParsedReport> report = ParseReport(result.Stderr);
+  ASSERT_TRUE(report.has_value()) << result.Stderr;
+  ExpectReport(result.Stderr, "EInOutError", BrokenPipeMessage(report->MessageLine), kNewNameLine);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), (TFolderContents{{"KARSV.txt", list}, {Source(1), Audio(1)}}));
+}
+
+TEST_F(EndToEnd, ARefusedLastWriteIsAFailureAndTheRenamesStay) {
+  if (Target().Name != std::string("posix")) GTEST_SKIP() << "needs a file size limit";
+  MakeAlbum(folder_);
+  const std::string output = AlbumOutput();
+  const std::size_t blocks = output.size() / 128 * 128;
+  ASSERT_NE(blocks, output.size());
+  const TRunResult result = Run({.Stdout = TStream::File, .FileSizeLimit = blocks});
+  EXPECT_EQ(result.Stdout, output.substr(0, blocks));
+  ExpectReport(result.Stderr, "EInOutError", IoError(Target().FileTooLarge), kFinalFlush);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
+}
+
+TEST_F(EndToEnd, ALineTooLongForMemoryIsReportedAsOutOfMemory) {
+  if (Target().Name != std::string("posix")) GTEST_SKIP() << "needs an address-space limit";
+  std::string list(100 * 1024 * 1024, 'x');
+  list += "\r\n";
+  folder_.Write("KARSV.txt", list);
+  list.clear();
+  list.shrink_to_fit();
+  const TRunResult result = Run({.AddressSpaceLimit = 64u * 1024 * 1024});
+  EXPECT_EQ(result.Stdout, kBanner);
+  ExpectReport(result.Stderr, "EOutOfMemory", "Out of memory.", kMemoryRequest);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(result.Signal, 0);
+}
+
+}  // namespace
+}  // namespace karsvren::e2e

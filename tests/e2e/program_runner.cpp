@@ -1,0 +1,170 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace karsvren::e2e {
+namespace {
+
+std::vector<std::string> LauncherWords() {
+  std::vector<std::string> words;
+  const char* launcher = std::getenv("KARSVREN_LAUNCHER");
+  std::istringstream stream(launcher != nullptr ? launcher : "");
+  for (std::string word; stream >> word;) words.push_back(word);
+  return words;
+}
+
+std::string ReadWhole(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// What the child's descriptor `target` becomes, prepared in the parent.
+struct TPreparedStream {
+  int ChildEnd = -1;   // dup2'ed onto the target; -1 for Closed
+  int ParentEnd = -1;  // read by the parent (Pipe)
+  std::filesystem::path File;
+};
+
+TPreparedStream Prepare(TStream kind, const std::filesystem::path& folder, const char* name) {
+  TPreparedStream stream;
+  int ends[2];
+  switch (kind) {
+    case TStream::Pipe:
+    case TStream::PipeReaderGone:
+      if (pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+      stream.ChildEnd = ends[1];
+      stream.ParentEnd = ends[0];
+      if (kind == TStream::PipeReaderGone) {
+        close(ends[0]);
+        stream.ParentEnd = -1;
+      }
+      break;
+    case TStream::File:
+      // Beside the folder, so that the program's folder holds only its own.
+      stream.File = folder.parent_path() / (folder.filename().string() + "." + name);
+      stream.ChildEnd = open(stream.File.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      break;
+    case TStream::FullDevice:
+      stream.ChildEnd = open("/dev/full", O_WRONLY | O_CLOEXEC);
+      break;
+    case TStream::NullDevice:
+      stream.ChildEnd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+      break;
+    case TStream::Closed:
+      break;
+  }
+  return stream;
+}
+
+// Reads both pipes to their end without letting either fill up.
+void Drain(int out, int err, std::string& outText, std::string& errText) {
+  pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
+  std::string* texts[2] = {&outText, &errText};
+  char buffer[65536];
+  for (;;) {
+    bool any = false;
+    for (pollfd& fd : fds) any = any || fd.fd >= 0;
+    if (!any) return;
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      throw std::runtime_error("poll");
+    }
+    for (int index = 0; index < 2; ++index) {
+      if (fds[index].fd < 0 || fds[index].revents == 0) continue;
+      const ssize_t got = read(fds[index].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        texts[index]->append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        close(fds[index].fd);
+        fds[index].fd = -1;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+const std::filesystem::path& ProgramPath() {
+  static const std::filesystem::path path = [] {
+    const char* program = std::getenv("KARSVREN_PROGRAM");
+    if (program == nullptr) throw std::runtime_error("KARSVREN_PROGRAM is not set");
+    return std::filesystem::absolute(program);
+  }();
+  return path;
+}
+
+TRunResult RunProgram(const TRunRequest& request) {
+  std::vector<std::string> words = LauncherWords();
+  words.push_back(ProgramPath().string());
+  words.insert(words.end(), request.Arguments.begin(), request.Arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  TPreparedStream out = Prepare(request.Stdout, request.Folder, "stdout");
+  TPreparedStream err = Prepare(request.Stderr, request.Folder, "stderr");
+
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork");
+  if (child == 0) {
+    // Only async-signal-safe calls from here to the exec.
+    const int nullInput = open("/dev/null", O_RDONLY);
+    dup2(nullInput, 0);
+    const TPreparedStream* streams[2] = {&out, &err};
+    for (int target = 1; target <= 2; ++target) {
+      const int from = streams[target - 1]->ChildEnd;
+      if (from < 0) {
+        close(target);
+      } else {
+        dup2(from, target);
+      }
+    }
+    if (request.AddressSpaceLimit) {
+      const rlimit limit{*request.AddressSpaceLimit, *request.AddressSpaceLimit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
+    if (request.FileSizeLimit) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{*request.FileSizeLimit, *request.FileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (chdir(request.Folder.c_str()) != 0) _exit(126);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+
+  for (TPreparedStream* stream : {&out, &err}) {
+    if (stream->ChildEnd >= 0) close(stream->ChildEnd);
+  }
+  TRunResult result;
+  Drain(out.ParentEnd, err.ParentEnd, result.Stdout, result.Stderr);
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(status)) {
+    result.ExitCode = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.Signal = WTERMSIG(status);
+  }
+  if (!out.File.empty()) {
+    result.Stdout = ReadWhole(out.File);
+    std::filesystem::remove(out.File);
+  }
+  if (!err.File.empty()) {
+    result.Stderr = ReadWhole(err.File);
+    std::filesystem::remove(err.File);
+  }
+  return result;
+}
+
+}  // namespace karsvren::e2e

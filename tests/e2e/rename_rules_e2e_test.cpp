@@ -1,0 +1,186 @@
+// What the program does to a folder of real files: which files it renames,
+// to what, and which it leaves alone. One list holds every rule's record.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "folder.h"
+#include "program_runner.h"
+#include "target_platform.h"
+
+namespace karsvren::e2e {
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kBanner =
+    "Karsivo Music Files renamer.\r\n"
+    "by -=QUELLAN=-\r\n"
+    "exclusive.4.wendrix: Wendrix by KEL, DOR\r\n"
+    "\r\n";
+
+struct TRecord {
+  std::string SourceName;
+  std::string NamePart1;
+  std::string NamePart2;
+  std::string NamePart3;
+  std::string NewName;  // as printed
+};
+
+std::string ListOf(const std::vector<TRecord>& records) {
+  std::string list;
+  for (const TRecord& record : records) {
+    list += record.SourceName + "\r\n" + record.NamePart1 + "\r\nnote\r\n" + record.NamePart2 + "\r\n" +
+            record.NamePart3 + "\r\nspare\r\n";
+  }
+  return list;
+}
+
+std::string OutputOf(const std::vector<TRecord>& records) {
+  std::string output = kBanner;
+  for (const TRecord& record : records) output += record.SourceName + "\r\n" + record.NewName + "\r\n(note)\r\n\r\n";
+  for (std::size_t record = records.size(); record < 27; ++record) output += "\r\n -  - \r\n()\r\n\r\n";
+  return output;
+}
+
+class RenameRules : public ::testing::Test {
+ protected:
+  TRunResult Run() { return RunProgram({.Folder = folder_.Path()}); }
+  TFolder folder_;
+};
+
+TEST_F(RenameRules, MoveOnlyWhatTheRulesAllowAndNeverReplace) {
+  const std::vector<TRecord> records = {
+      {"music\\01.wav", "A1", "B1", "[x]", "A1 - B1 - x"},        // out of its folder
+      {"music/02.wav", "A2", "B2", "[x]", "A2 - B2 - x"},         // "/" too
+      {"KARSV.txt", "L", "L", "[l]", "L - L - l"},                // the open list
+      {"exists.wav", "E", "F", "[g]", "E - F - g"},               // the target exists
+      {"dup1.wav", "D", "D", "[d]", "D - D - d"},                 // first of two to one name
+      {"dup2.wav", "D", "D", "[d]", "D - D - d"},
+      {"folder", "Q", "Q", "[q]", "Q - Q - q"},                   // a directory
+      {"old.wav", "O", "O", "[o]", "O - O - o"},                  // before 1980
+      {"future.wav", "U", "U", "[u]", "U - U - u"},               // after 2107
+      {"deep.wav", "A", "B", "(x/y/z)", "A - B - x-y/z"},         // into a folder that exists
+      {"nodir.wav", "A", "B", "(q/r/s)", "A - B - q-r/s"},        // into one that does not
+      {"nul.wav\0junk"s, "N", "M", "[o]", "N - M - o"},           // the name ends at NUL
+      {"S - T - u.wav", "S", "T", "[u]", "S - T - u"},            // already so named
+      {"first.wav", "F1", "F2", "[f]", "F1 - F2 - f"},            // moved twice
+      {"F1 - F2 - f.wav", "G1", "G2", "[g]", "G1 - G2 - g"},
+      {"", "", "", "", " -  - "},                                 // no name
+      {"missing.wav", "X", "Y", "[z]", "X - Y - z"},              // no such file
+      {"caf\xE9.wav", "Caf\xE9", "\xC4", "[\x80/\xFF]", "Caf\xE9 - \xC4 - \x80-\xFF"},  // high bytes
+      {"long.wav", "P", "Q", "[x.wav]", "P - Q - x.wav"},         // ".wav" twice
+  };
+  const std::string list = ListOf(records);
+  folder_.Write("KARSV.txt", list);
+  folder_.MakeDirectory("music");
+  folder_.Write("music/01.wav", "01");
+  folder_.Write("music/02.wav", "02");
+  folder_.Write("exists.wav", "exists");
+  folder_.Write("E - F - g.wav", "kept");
+  folder_.Write("dup1.wav", "dup1");
+  folder_.Write("dup2.wav", "dup2");
+  folder_.MakeDirectory("folder");
+  folder_.Write("old.wav", "old");
+  folder_.SetModified("old.wav", 86400 * 2);        // 1970
+  folder_.Write("future.wav", "future");
+  folder_.SetModified("future.wav", 7258118400LL);  // 2200
+  folder_.Write("deep.wav", "deep");
+  folder_.MakeDirectory("A - B - x-y");
+  folder_.Write("nodir.wav", "nodir");
+  folder_.Write("nul.wav", "nul");
+  folder_.Write("S - T - u.wav", "same");
+  folder_.Write("first.wav", "first");
+  folder_.Write("caf\xE9.wav", "cafe");
+  folder_.Write("long.wav", "long");
+
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, OutputOf(records));
+  EXPECT_EQ(result.Stderr, "");
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), (TFolderContents{
+                                    {"KARSV.txt", list},
+                                    {"music/", ""},
+                                    {"A1 - B1 - x.wav", "01"},
+                                    {"A2 - B2 - x.wav", "02"},
+                                    {"exists.wav", "exists"},
+                                    {"E - F - g.wav", "kept"},
+                                    {"D - D - d.wav", "dup1"},
+                                    {"dup2.wav", "dup2"},
+                                    {"folder/", ""},
+                                    {"old.wav", "old"},
+                                    {"future.wav", "future"},
+                                    {"A - B - x-y/", ""},
+                                    {"A - B - x-y/z.wav", "deep"},
+                                    {"nodir.wav", "nodir"},
+                                    {"N - M - o.wav", "nul"},
+                                    {"S - T - u.wav", "same"},
+                                    {"G1 - G2 - g.wav", "first"},
+                                    {"Caf\xE9 - \xC4 - \x80-\xFF.wav", "cafe"},
+                                    {"P - Q - x.wav.wav", "long"},
+                                }));
+}
+
+TEST_F(RenameRules, ANameWithAPatternCharacterIsNeverMoved) {
+  if (Target().Name != std::string("posix")) GTEST_SKIP() << "no such file names on Windows";
+  const std::vector<TRecord> records = {
+      {"*", "A", "B", "[c]", "A - B - c"},
+      {"t?.wav", "D", "E", "[f]", "D - E - f"},
+      {"*.wav", "G", "H", "[i]", "G - H - i"},
+  };
+  folder_.Write("KARSV.txt", ListOf(records));
+  folder_.Write("*", "star");
+  folder_.Write("t?.wav", "question");
+  folder_.Write("x.wav", "x");
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, OutputOf(records));
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), (TFolderContents{{"KARSV.txt", ListOf(records)},
+                                                 {"*", "star"},
+                                                 {"t?.wav", "question"},
+                                                 {"x.wav", "x"}}));
+}
+
+TEST_F(RenameRules, AFileOnAnotherFileSystemIsMovedWhole) {
+  if (Target().Name != std::string("posix")) GTEST_SKIP() << "a POSIX file system case";
+  TFolder elsewhere;
+  std::string pattern = "/dev/shm/karsvren-e2e-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) GTEST_SKIP() << "no /dev/shm";
+  const std::filesystem::path other = pattern;
+  struct stat here {}, there {};
+  stat(folder_.Path().c_str(), &here);
+  stat(other.c_str(), &there);
+  if (here.st_dev == there.st_dev) {
+    std::filesystem::remove_all(other);
+    GTEST_SKIP() << "/dev/shm is on the same file system";
+  }
+  const std::string source = (other / "track.wav").string();
+  {
+    std::ofstream file(source, std::ios::binary);
+    file << "audio from another disk";
+  }
+  chmod(source.c_str(), 0640);
+  const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+  utimensat(AT_FDCWD, source.c_str(), times, 0);
+  const std::vector<TRecord> records = {{source, "A", "B", "[c]", "A - B - c"}};
+  folder_.Write("KARSV.txt", ListOf(records));
+
+  const TRunResult result = Run();
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(source));
+  std::filesystem::remove_all(other);
+  EXPECT_EQ(folder_.Contents(), (TFolderContents{{"KARSV.txt", ListOf(records)},
+                                                 {"A - B - c.wav", "audio from another disk"}}));
+  struct stat moved {};
+  ASSERT_EQ(stat((folder_.Path() / "A - B - c.wav").c_str(), &moved), 0);
+  EXPECT_EQ(moved.st_mode & 07777, 0640u);
+  EXPECT_EQ(moved.st_mtim.tv_sec, 1000000000);
+}
+
+}  // namespace
+}  // namespace karsvren::e2e

@@ -1,0 +1,36 @@
+#include "target_platform.h"
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string_view>
+
+namespace karsvren::e2e {
+
+const TTargetPlatform& Target() {
+  static const TTargetPlatform kPosix{
+      .Name = "posix",
+      .ModuleName = "karsvren",
+      .FullDevice = 28,      // ENOSPC
+      .BrokenPipe = {32},    // EPIPE
+      .FileTooLarge = 27,    // EFBIG
+      .Addr2Line = "addr2line",
+      .ImageBase = 0,        // a position-independent executable
+      .NamesAreCaseBlind = false,
+  };
+  static const TTargetPlatform kWindows{
+      .Name = "windows",
+      .ModuleName = "karsvren.exe",
+      .FullDevice = 112,           // ERROR_DISK_FULL
+      .BrokenPipe = {232, 109},    // ERROR_NO_DATA, ERROR_BROKEN_PIPE
+      .FileTooLarge = 112,
+      .Addr2Line = "x86_64-w64-mingw32-addr2line",
+      .ImageBase = 0x140000000,
+      .NamesAreCaseBlind = true,
+  };
+  const char* name = std::getenv("KARSVREN_TARGET");
+  if (name == nullptr || std::string_view(name) == "posix") return kPosix;
+  if (std::string_view(name) == "windows") return kWindows;
+  throw std::runtime_error("KARSVREN_TARGET is neither posix nor windows");
+}
+
+}  // namespace karsvren::e2e
