@@ -84,7 +84,7 @@ void ReportFailure(const Exception& failure, const void* location) {
   ConsoleChannel().Flush(); CheckPendingError();
 
   platform::IPlatform& system = platform::Platform();
-  system.AnsiToOem(text);
+  system.ConvertToOemCodePage(text);
   system.WriteStandardError(text, length);
   system.WriteStandardError("\r\n", 2);
 }

@@ -73,7 +73,7 @@ class IPlatform {
   virtual char ModulePathSeparator() = 0;
   virtual bool IsLeadByte(unsigned char byte) = 0;
   // Converts a NUL-terminated text in place to the console's code page.
-  virtual void AnsiToOem(char* text) = 0;
+  virtual void ConvertToOemCodePage(char* text) = 0;
   // Writes to standard error, asking for its handle each time; the outcome
   // is not reported.
   virtual void WriteStandardError(const char* bytes, std::size_t count) = 0;

@@ -210,7 +210,7 @@ class TPosixPlatform final : public IPlatform {
 
   char ModulePathSeparator() override { return '/'; }
   bool IsLeadByte(unsigned char) override { return false; }
-  void AnsiToOem(char*) override {}  // the terminal shows the program's bytes
+  void ConvertToOemCodePage(char*) override {}  // the terminal shows the program's bytes
 
   void WriteStandardError(const char* bytes, std::size_t count) override {
     if (closedAtStart_[STDERR_FILENO]) return;

@@ -183,9 +183,7 @@ TEST_F(EndToEnd, ADirectoryNamedLikeTheListIsRefused) {
 }
 
 TEST_F(EndToEnd, AnUnreadableListIsRefused) {
-  if (geteuid() == 0 && Target().Name == std::string("posix")) {
-    GTEST_SKIP() << "root reads every file";
-  }
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
   MakeAlbum(folder_);
   std::filesystem::permissions(folder_.Path() / "KARSV.txt", std::filesystem::perms::none);
   const TRunResult result = Run();
@@ -195,6 +193,10 @@ TEST_F(EndToEnd, AnUnreadableListIsRefused) {
 }
 
 TEST_F(EndToEnd, ClosedStandardOutputIsReportedAs105BeforeAnythingElse) {
+  if (Target().Name != std::string("posix")) {
+    GTEST_SKIP() << "under wine a closed descriptor 1 is taken by one of wine's own files "
+                    "before the program starts, and the program sees a disk file";
+  }
   MakeAlbum(folder_);
   const TRunResult result = Run({.Stdout = TStream::Closed});
   ExpectReport(result.Stderr, "EInOutError", IoError(105), kFirstBannerLine);

@@ -21,7 +21,8 @@ const TTargetPlatform& Target() {
       .Name = "windows",
       .ModuleName = "karsvren.exe",
       .FullDevice = 112,           // ERROR_DISK_FULL
-      .BrokenPipe = {232, 109},    // ERROR_NO_DATA, ERROR_BROKEN_PIPE
+      // ERROR_NO_DATA, ERROR_BROKEN_PIPE; wine gives ERROR_PIPE_NOT_CONNECTED
+      .BrokenPipe = {232, 109, 233},
       .FileTooLarge = 112,
       .Addr2Line = "x86_64-w64-mingw32-addr2line",
       .ImageBase = 0x140000000,

@@ -103,7 +103,7 @@ bool TFakePlatform::FindModule(const void* address, platform::TModule& module) {
   return address != nullptr;
 }
 
-void TFakePlatform::AnsiToOem(char* text) {
+void TFakePlatform::ConvertToOemCodePage(char* text) {
   Log.push_back("to OEM");
   for (char* at = text; *at != '\0'; ++at) {
     if (*at == '\xE4') *at = '\x84';  // a-umlaut, as code page 1252 to 850 has it

@@ -71,7 +71,7 @@ class TFakePlatform final : public platform::IPlatform {
   bool FindModule(const void* address, platform::TModule& module) override;
   char ModulePathSeparator() override { return Separator; }
   bool IsLeadByte(unsigned char byte) override { return LeadByte != 0 && byte == LeadByte; }
-  void AnsiToOem(char* text) override;
+  void ConvertToOemCodePage(char* text) override;
   void WriteStandardError(const char* bytes, std::size_t count) override;
 
   // The log lines that begin with `prefix`.
