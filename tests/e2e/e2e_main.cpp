@@ -3,6 +3,8 @@
 //   --program=PATH    KARSVREN_PROGRAM   the program under test
 //   --launcher=WORDS  KARSVREN_LAUNCHER  a command that launches it, e.g. wine
 //   --target=NAME     KARSVREN_TARGET    posix or windows: what to expect
+//   --share-probe=PATH KARSVREN_SHARE_PROBE  a second Windows program that
+//                                        tries the sharing of the list
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,7 +18,8 @@ int main(int argc, char** argv) {
     const char* Variable;
   } kSettings[] = {{"--program=", "KARSVREN_PROGRAM"},
                    {"--launcher=", "KARSVREN_LAUNCHER"},
-                   {"--target=", "KARSVREN_TARGET"}};
+                   {"--target=", "KARSVREN_TARGET"},
+                   {"--share-probe=", "KARSVREN_SHARE_PROBE"}};
   for (int index = 1; index < argc; ++index) {
     bool known = false;
     for (const auto& setting : kSettings) {

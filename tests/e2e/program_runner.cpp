@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -92,7 +94,110 @@ void Drain(int out, int err, std::string& outText, std::string& errText) {
   }
 }
 
+// Fills a pipe to its capacity; returns how many bytes that took.
+std::size_t FillPipe(int writeEnd) {
+  const int flags = fcntl(writeEnd, F_GETFL);
+  fcntl(writeEnd, F_SETFL, flags | O_NONBLOCK);
+  const std::string filler(4096, '#');
+  std::size_t total = 0;
+  for (;;) {
+    const ssize_t put = write(writeEnd, filler.data(), filler.size());
+    if (put <= 0) break;
+    total += static_cast<std::size_t>(put);
+  }
+  fcntl(writeEnd, F_SETFL, flags);
+  return total;
+}
+
+// Waits until a thread of the process sleeps in a write to a full pipe.
+void WaitForBlockedPipeWrite(pid_t pid) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, ignored)) {
+      std::ifstream wchan(task.path() / "wchan");
+      std::string where;
+      std::getline(wchan, where);
+      if (where.find("pipe_write") != std::string::npos) return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  throw std::runtime_error("the program never blocked on its output");
+}
+
+// Starts argv in `folder` with the given descriptors as 0, 1 and 2 (-1:
+// /dev/null); the descriptors are the parent's, closed in the child only.
+pid_t Start(const std::filesystem::path& folder, std::vector<std::string> words, int in, int out,
+            int err) {
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork");
+  if (child == 0) {
+    const int nullDevice = open("/dev/null", O_RDWR);
+    dup2(in >= 0 ? in : nullDevice, 0);
+    dup2(out >= 0 ? out : nullDevice, 1);
+    dup2(err >= 0 ? err : nullDevice, 2);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> Launched(std::vector<std::string> arguments) {
+  std::vector<std::string> words = LauncherWords();
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return words;
+}
+
 }  // namespace
+
+TBackgroundProgram::TBackgroundProgram(const std::filesystem::path& folder,
+                                       std::vector<std::string> arguments) {
+  int input[2];
+  int output[2];
+  if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  pid_ = Start(folder, Launched(std::move(arguments)), input[0], output[1], -1);
+  close(input[0]);
+  close(output[1]);
+  input_ = input[1];
+  output_ = output[0];
+}
+
+TBackgroundProgram::~TBackgroundProgram() {
+  if (pid_ > 0) Finish();
+}
+
+std::string TBackgroundProgram::ReadLine() {
+  std::string line;
+  char byte = 0;
+  while (read(output_, &byte, 1) == 1 && byte != '\n') {
+    if (byte != '\r') line += byte;
+  }
+  return line;
+}
+
+int TBackgroundProgram::Finish() {
+  close(input_);
+  close(output_);
+  const int code = Wait(pid_);
+  pid_ = -1;
+  return code;
+}
+
+int RunBeside(const std::filesystem::path& folder, std::vector<std::string> arguments) {
+  return Wait(Start(folder, Launched(std::move(arguments)), -1, -1, -1));
+}
 
 const std::filesystem::path& ProgramPath() {
   static const std::filesystem::path path = [] {
@@ -113,6 +218,8 @@ TRunResult RunProgram(const TRunRequest& request) {
 
   TPreparedStream out = Prepare(request.Stdout, request.Folder, "stdout");
   TPreparedStream err = Prepare(request.Stderr, request.Folder, "stderr");
+  const std::size_t filler =
+      request.WhileOutputIsBlocked && request.Stdout == TStream::Pipe ? FillPipe(out.ChildEnd) : 0;
 
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork");
@@ -147,7 +254,12 @@ TRunResult RunProgram(const TRunRequest& request) {
     if (stream->ChildEnd >= 0) close(stream->ChildEnd);
   }
   TRunResult result;
+  if (filler > 0) {
+    WaitForBlockedPipeWrite(child);
+    request.WhileOutputIsBlocked();
+  }
   Drain(out.ParentEnd, err.ParentEnd, result.Stdout, result.Stderr);
+  result.Stdout.erase(0, filler);
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }

@@ -4,7 +4,10 @@
 
 #include <sys/resource.h>
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +30,9 @@ struct TRunRequest {
   TStream Stderr = TStream::Pipe;
   std::optional<rlim_t> AddressSpaceLimit;  // bytes
   std::optional<rlim_t> FileSizeLimit;      // bytes, with SIGXFSZ ignored
+  // With Stdout a Pipe: the pipe is full before the start, so the program's
+  // first write blocks; this runs once it does, and then the pipe is read.
+  std::function<void()> WhileOutputIsBlocked;
 };
 
 struct TRunResult {
@@ -42,5 +48,28 @@ struct TRunResult {
 const std::filesystem::path& ProgramPath();
 
 TRunResult RunProgram(const TRunRequest& request);
+
+// Another program started beside the one under test, through the launcher,
+// with pipes on its standard input and output.
+class TBackgroundProgram {
+ public:
+  TBackgroundProgram(const std::filesystem::path& folder, std::vector<std::string> arguments);
+  ~TBackgroundProgram();
+  TBackgroundProgram(const TBackgroundProgram&) = delete;
+  TBackgroundProgram& operator=(const TBackgroundProgram&) = delete;
+
+  // One line of its output, without the line end; empty at its end.
+  std::string ReadLine();
+  // Closes its input and waits for it: the exit code.
+  int Finish();
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+};
+
+// Runs a program through the launcher in `folder` and returns its exit code.
+int RunBeside(const std::filesystem::path& folder, std::vector<std::string> arguments);
 
 }  // namespace karsvren::e2e

@@ -34,6 +34,8 @@ struct TMessageCase {
   const char* Message;
 };
 
+void PrintTo(const TMessageCase& message, std::ostream* out) { *out << message.ErrorCode; }
+
 class IoMessages : public ::testing::TestWithParam<TMessageCase> {};
 
 TEST_P(IoMessages, ComeFromTheTableOrTheNumber) {

@@ -11,6 +11,8 @@ struct TCleanUpCase {
   const char* Cleaned;
 };
 
+void PrintTo(const TCleanUpCase& cleanUp, std::ostream* out) { *out << '"' << cleanUp.AsRead << '"'; }
+
 class NamePart3CleanUp : public ::testing::TestWithParam<TCleanUpCase> {};
 
 TEST_P(NamePart3CleanUp, ReplacesTheFirstSlashAndDropsBothEnds) {
@@ -38,6 +40,8 @@ struct TCompositionCase {
   const char* NewName;
   const char* TargetName;
 };
+
+void PrintTo(const TCompositionCase& composition, std::ostream* out) { *out << '"' << composition.NewName << '"'; }
 
 class Composition : public ::testing::TestWithParam<TCompositionCase> {};
 

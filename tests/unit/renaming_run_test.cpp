@@ -168,6 +168,8 @@ struct TFailureCase {
   std::vector<std::string> Moves;
 };
 
+void PrintTo(const TFailureCase& failure, std::ostream* out) { *out << failure.Name; }
+
 class RunFailures : public ::testing::TestWithParam<TFailureCase> {};
 
 TEST_P(RunFailures, EndWithOneReportAndExitCode1) {

@@ -60,6 +60,8 @@ std::vector<std::string> Padded(std::vector<std::string> values) {
   return values;
 }
 
+void PrintTo(const TLineCase& line, std::ostream* out) { *out << line.Name; }
+
 class LineRules : public ::testing::TestWithParam<TLineCase> {};
 
 TEST_P(LineRules, GiveTheValuesOfTheLines) {
