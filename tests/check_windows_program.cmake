@@ -1,4 +1,5 @@
 # karsvren.exe is a console program that needs no DLL beyond Windows' own.
+cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "cannot read ${PROGRAM}")
