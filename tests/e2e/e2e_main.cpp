@@ -5,6 +5,8 @@
 //   --target=NAME     KARSVREN_TARGET    posix or windows: what to expect
 //   --share-probe=PATH KARSVREN_SHARE_PROBE  a second Windows program that
 //                                        tries the sharing of the list
+//   --fault-injection-program=PATH KARSVREN_FAULT_INJECTION_PROGRAM  the
+//                                        program with faults put in
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,7 +21,8 @@ int main(int argc, char** argv) {
   } kSettings[] = {{"--program=", "KARSVREN_PROGRAM"},
                    {"--launcher=", "KARSVREN_LAUNCHER"},
                    {"--target=", "KARSVREN_TARGET"},
-                   {"--share-probe=", "KARSVREN_SHARE_PROBE"}};
+                   {"--share-probe=", "KARSVREN_SHARE_PROBE"},
+                   {"--fault-injection-program=", "KARSVREN_FAULT_INJECTION_PROGRAM"}};
   for (int index = 1; index < argc; ++index) {
     bool known = false;
     for (const auto& setting : kSettings) {

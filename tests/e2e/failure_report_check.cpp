@@ -1,5 +1,7 @@
 #include "failure_report_check.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <fstream>
 #include <regex>
@@ -17,11 +19,11 @@ std::optional<TParsedReport> ParseReport(const std::string& text) {
   return TParsedReport{match[1], match[2], match[3], match[4]};
 }
 
-TSourceLine ResolveOffset(const std::string& offset) {
+TSourceLine ResolveOffset(const std::string& offset, const std::filesystem::path& program) {
   const unsigned long long address = std::stoull(offset, nullptr, 16) + Target().ImageBase;
   char hex[32];
   std::snprintf(hex, sizeof hex, "0x%llx", address);
-  const std::string command = std::string(Target().Addr2Line) + " -e '" + ProgramPath().string() +
+  const std::string command = std::string(Target().Addr2Line) + " -e '" + program.string() +
                               "' " + hex + " 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return {};
@@ -41,5 +43,20 @@ TSourceLine ResolveOffset(const std::string& offset) {
   }
   return {place, lineNumber > 0 ? text : ""};
 }
+
+void ExpectReport(const std::string& stderrText, const char* className, const std::string& messageLine,
+                  const TCheckSite& site, const std::filesystem::path& program) {
+  const std::optional<TParsedReport> report = ParseReport(stderrText);
+  ASSERT_TRUE(report.has_value()) << "not one failure report: \"" << stderrText << '"';
+  EXPECT_EQ(report->ClassName, className);
+  EXPECT_EQ(report->ModuleName, Target().ModuleName);
+  EXPECT_EQ(report->MessageLine, messageLine);
+  const TSourceLine line = ResolveOffset(report->Offset, program.empty() ? ProgramPath() : program);
+  EXPECT_NE(line.Place.find(site.File), std::string::npos) << "offset " << report->Offset << " is " << line.Place;
+  EXPECT_NE(line.Text.find(site.LineHolds), std::string::npos)
+      << "offset " << report->Offset << " is " << line.Place << ": " << line.Text;
+}
+
+std::string IoError(std::int32_t code) { return "I/O error " + std::to_string(code) + "."; }
 
 }  // namespace karsvren::e2e

@@ -2,6 +2,8 @@
 // location names.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -23,6 +25,29 @@ struct TSourceLine {
   std::string Place;
   std::string Text;
 };
-TSourceLine ResolveOffset(const std::string& offset);
+TSourceLine ResolveOffset(const std::string& offset, const std::filesystem::path& program);
+
+// Where a failure is expected to have been raised: a source file and a text
+// that its line holds.
+struct TCheckSite {
+  const char* File;
+  const char* LineHolds;
+};
+
+inline const TCheckSite kFirstBannerLine{"renaming_run.cpp", "Karsivo Music Files renamer.\"); console.EndLine(); CheckPendingError();"};
+inline const TCheckSite kOpenOfTheList{"renaming_run.cpp", "trackList.OpenTrackList(); CheckPendingError();"};
+inline const TCheckSite kNewNameLine{"renaming_run.cpp", "console.WriteText(newName); console.EndLine(); CheckPendingError();"};
+inline const TCheckSite kFinalFlush{"renaming_run.cpp", "console.Close(); CheckPendingError();"};
+inline const TCheckSite kReportFlush{"failure_report.cpp", "ConsoleChannel().Flush(); CheckPendingError();"};
+inline const TCheckSite kMemoryRequest{"memory_request.cpp", "RaiseOutOfMemory();"};
+
+// Expects `stderrText` to be exactly one report of this class and message
+// line, naming the target's module, whose offset in `program` resolves to
+// the line of `site`.
+void ExpectReport(const std::string& stderrText, const char* className, const std::string& messageLine,
+                  const TCheckSite& site, const std::filesystem::path& program = {});
+
+// "I/O error <code>." as the report's message line.
+std::string IoError(std::int32_t code);
 
 }  // namespace karsvren::e2e

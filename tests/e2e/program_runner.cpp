@@ -1,6 +1,7 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -210,8 +211,9 @@ const std::filesystem::path& ProgramPath() {
 
 TRunResult RunProgram(const TRunRequest& request) {
   std::vector<std::string> words = LauncherWords();
-  words.push_back(ProgramPath().string());
+  words.push_back(request.Program.empty() ? ProgramPath().string() : request.Program.string());
   words.insert(words.end(), request.Arguments.begin(), request.Arguments.end());
+  std::vector<std::string> environment = request.Environment;
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -245,6 +247,11 @@ TRunResult RunProgram(const TRunRequest& request) {
       const rlimit limit{*request.FileSizeLimit, *request.FileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (request.AsUnprivilegedUser && geteuid() == 0) {
+      const gid_t nobody = 65534;
+      if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(125);
+    }
+    for (std::string& setting : environment) putenv(setting.data());
     if (chdir(request.Folder.c_str()) != 0) _exit(126);
     execvp(argv[0], argv.data());
     _exit(127);

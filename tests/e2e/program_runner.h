@@ -25,11 +25,14 @@ enum class TStream {
 
 struct TRunRequest {
   std::filesystem::path Folder;
+  std::filesystem::path Program;         // empty: ProgramPath()
+  std::vector<std::string> Environment;  // "NAME=value", added for the run
   std::vector<std::string> Arguments;
   TStream Stdout = TStream::Pipe;
   TStream Stderr = TStream::Pipe;
   std::optional<rlim_t> AddressSpaceLimit;  // bytes
   std::optional<rlim_t> FileSizeLimit;      // bytes, with SIGXFSZ ignored
+  bool AsUnprivilegedUser = false;          // when run by root: as nobody
   // With Stdout a Pipe: the pipe is full before the start, so the program's
   // first write blocks; this runs once it does, and then the pipe is read.
   std::function<void()> WhileOutputIsBlocked;

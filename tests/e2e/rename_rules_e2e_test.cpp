@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "album.h"
 #include "folder.h"
 #include "program_runner.h"
 #include "target_platform.h"
@@ -18,11 +19,6 @@ namespace {
 
 using namespace std::string_literals;
 
-const std::string kBanner =
-    "Karsivo Music Files renamer.\r\n"
-    "by -=QUELLAN=-\r\n"
-    "exclusive.4.wendrix: Wendrix by KEL, DOR\r\n"
-    "\r\n";
 
 struct TRecord {
   std::string SourceName;

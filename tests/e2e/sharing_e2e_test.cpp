@@ -7,6 +7,7 @@
 #include <string>
 
 #include "failure_report_check.h"
+#include "album.h"
 #include "folder.h"
 #include "program_runner.h"
 #include "target_platform.h"
@@ -14,11 +15,6 @@
 namespace karsvren::e2e {
 namespace {
 
-const std::string kBanner =
-    "Karsivo Music Files renamer.\r\n"
-    "by -=QUELLAN=-\r\n"
-    "exclusive.4.wendrix: Wendrix by KEL, DOR\r\n"
-    "\r\n";
 
 constexpr int kSharingViolation = 32;
 
