@@ -7,6 +7,7 @@
 //                                        tries the sharing of the list
 //   --fault-injection-program=PATH KARSVREN_FAULT_INJECTION_PROGRAM  the
 //                                        program with faults put in
+//   --sanitized=1     KARSVREN_SANITIZED  the program is built with sanitizers
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -22,7 +23,8 @@ int main(int argc, char** argv) {
                    {"--launcher=", "KARSVREN_LAUNCHER"},
                    {"--target=", "KARSVREN_TARGET"},
                    {"--share-probe=", "KARSVREN_SHARE_PROBE"},
-                   {"--fault-injection-program=", "KARSVREN_FAULT_INJECTION_PROGRAM"}};
+                   {"--fault-injection-program=", "KARSVREN_FAULT_INJECTION_PROGRAM"},
+                   {"--sanitized=", "KARSVREN_SANITIZED"}};
   for (int index = 1; index < argc; ++index) {
     bool known = false;
     for (const auto& setting : kSettings) {

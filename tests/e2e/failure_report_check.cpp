@@ -4,19 +4,52 @@
 
 #include <cstdio>
 #include <fstream>
-#include <regex>
+#include <string_view>
 
 #include "program_runner.h"
 #include "target_platform.h"
 
 namespace karsvren::e2e {
 
+namespace {
+
+// Takes `expected` from the front of `text`.
+bool Take(std::string_view& text, std::string_view expected) {
+  if (text.substr(0, expected.size()) != expected) return false;
+  text.remove_prefix(expected.size());
+  return true;
+}
+
+// Takes everything up to `end` (which must follow) from the front of `text`.
+bool TakeUntil(std::string_view& text, std::string_view end, std::string& piece) {
+  const std::size_t at = text.find(end);
+  if (at == std::string_view::npos) return false;
+  piece = std::string(text.substr(0, at));
+  text.remove_prefix(at + end.size());
+  return true;
+}
+
+}  // namespace
+
 std::optional<TParsedReport> ParseReport(const std::string& text) {
-  static const std::regex kReport(
-      "Exception ([A-Za-z]+) in module ([^\r\n]+) at ([0-9A-F]{8})\\.\r\n([^\r\n]*)\r\n\r\n");
-  std::smatch match;
-  if (!std::regex_match(text, match, kReport)) return std::nullopt;
-  return TParsedReport{match[1], match[2], match[3], match[4]};
+  // "Exception <class> in module <module> at <8 hex digits>.\r\n<message>\r\n\r\n"
+  std::string_view rest = text;
+  TParsedReport report;
+  if (!Take(rest, "Exception ") || !TakeUntil(rest, " in module ", report.ClassName) ||
+      !TakeUntil(rest, ".\r\n", report.ModuleName) || !TakeUntil(rest, "\r\n", report.MessageLine) ||
+      rest != "\r\n") {
+    return std::nullopt;
+  }
+  const std::size_t at = report.ModuleName.rfind(" at ");
+  if (at == std::string::npos) return std::nullopt;
+  report.Offset = report.ModuleName.substr(at + 4);
+  report.ModuleName.erase(at);
+  const bool hexadecimal = report.Offset.size() == 8 &&
+                           report.Offset.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+  const bool oneLineEach = report.ClassName.find_first_of("\r\n ") == std::string::npos &&
+                           report.ModuleName.find_first_of("\r\n") == std::string::npos;
+  if (!hexadecimal || !oneLineEach || report.ClassName.empty()) return std::nullopt;
+  return report;
 }
 
 TSourceLine ResolveOffset(const std::string& offset, const std::filesystem::path& program) {

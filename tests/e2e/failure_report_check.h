@@ -39,7 +39,7 @@ inline const TCheckSite kOpenOfTheList{"renaming_run.cpp", "trackList.OpenTrackL
 inline const TCheckSite kNewNameLine{"renaming_run.cpp", "console.WriteText(newName); console.EndLine(); CheckPendingError();"};
 inline const TCheckSite kFinalFlush{"renaming_run.cpp", "console.Close(); CheckPendingError();"};
 inline const TCheckSite kReportFlush{"failure_report.cpp", "ConsoleChannel().Flush(); CheckPendingError();"};
-inline const TCheckSite kMemoryRequest{"memory_request.cpp", "RaiseOutOfMemory();"};
+inline const TCheckSite kMemoryRequest{"memory_request.cpp", "void* operator new(std::size_t size) {"};
 
 // Expects `stderrText` to be exactly one report of this class and message
 // line, naming the target's module, whose offset in `program` resolves to

@@ -8,6 +8,7 @@
 #include "common/failure_classes.h"
 #include "common/pending_error.h"
 #include "fake_platform.h"
+#include "line_model.h"
 
 namespace karsvren {
 namespace {
@@ -15,37 +16,14 @@ namespace {
 using testing::TFakePlatformScope;
 using namespace std::string_literals;
 
-constexpr std::size_t kValuesInList = 162;
-
-// The line rules on a whole buffer: the data ends at the first Ctrl-Z, lines
-// end at LF, no CR is part of a value, missing lines are empty.
-std::vector<std::string> ModelValues(const std::string& bytes) {
-  std::vector<std::string> values(1);
-  for (const char byte : bytes.substr(0, bytes.find('\x1A'))) {
-    if (byte == '\n') {
-      values.emplace_back();
-    } else if (byte != '\r') {
-      values.back() += byte;
-    }
-  }
-  values.resize(kValuesInList);
-  return values;
-}
+using testing::kValuesInList;
+using testing::ModelValues;
 
 // Reads the 162 values as the run does, with reads cut at `chunk` bytes.
 std::vector<std::string> ReaderValues(const std::string& bytes, std::size_t chunk = 128) {
-  TFakePlatformScope scope;
-  scope.Fake().List = bytes;
-  scope.Fake().ReadChunk = chunk;
-  TTrackListFile reader;
-  reader.OpenTrackList();
-  std::vector<std::string> values(kValuesInList);
-  for (std::string& value : values) {
-    reader.ReadFieldValue(value);
-    reader.SkipToNextLine();
-  }
-  reader.CloseTrackList();
-  EXPECT_EQ(PendingError(), 0);
+  std::int32_t pendingError = 0;
+  std::vector<std::string> values = testing::ReaderValues(bytes, chunk, pendingError);
+  EXPECT_EQ(pendingError, 0);
   return values;
 }
 
