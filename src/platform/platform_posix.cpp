@@ -10,6 +10,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -44,6 +45,10 @@ std::int32_t ErrorCodeOf(int error) {
     default: return error;
   }
 }
+
+// No path longer than this names anything: a longer one is refused before it
+// is copied, so that a line of any length costs no second copy of itself.
+bool TooLongForAPath(const char* name) { return strnlen(name, PATH_MAX) == PATH_MAX; }
 
 // A list written on Windows separates directories with "\": both "\" and "/"
 // do so here. The name ends at its first NUL byte.
@@ -148,7 +153,7 @@ class TPosixPlatform final : public IPlatform {
   }
 
   bool FindEntry(const char* name, TFoundEntry& entry) override {
-    if (*name == '\0') return false;
+    if (*name == '\0' || TooLongForAPath(name)) return false;
     struct stat status {};
     if (lstat(FileSystemName(name).c_str(), &status) != 0) return false;
     entry.IsDirectory = S_ISDIR(status.st_mode);
@@ -167,6 +172,7 @@ class TPosixPlatform final : public IPlatform {
   bool MoveEntry(const char* from, const char* to) override {
     // The move takes no pattern.
     if (std::strpbrk(from, "*?") != nullptr) return false;
+    if (TooLongForAPath(from) || TooLongForAPath(to)) return false;
     const std::string source = FileSystemName(from);
     const std::string target = FileSystemName(to);
     struct stat status {};
