@@ -5,6 +5,14 @@
 #include <new>
 
 #include "common/failure_classes.h"
+#include "platform/platform.h"
+
+namespace {
+
+// From this size on a block is worth large pages.
+constexpr std::size_t kLargeBlock = 4 * 1024 * 1024;
+
+}  // namespace
 
 void* operator new(std::size_t size) {
   if (size == 0) size = 1;
@@ -14,6 +22,7 @@ void* operator new(std::size_t size) {
     const TMemoryRequest request = &::operator new;
     throw karsvren::TOutOfMemoryRaised(reinterpret_cast<const void*>(request));
   }
+  if (size >= kLargeBlock) karsvren::platform::Platform().AdviseLargeBlock(block, size);
   return block;
 }
 

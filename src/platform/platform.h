@@ -38,6 +38,10 @@ class IPlatform {
  public:
   virtual ~IPlatform() = default;
 
+  // Memory: told of every large block the program takes, so that the system
+  // can back it with large pages (fewer page faults for a very long line).
+  virtual void AdviseLargeBlock(void* block, std::size_t size) = 0;
+
   // Process start and end.
   virtual void DeclareConsoleProgram() = 0;
   virtual void EndProcess(int exitCode) = 0;

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -88,6 +89,13 @@ class TPosixPlatform final : public IPlatform {
   }
 
   void EndProcess(int exitCode) override { std::exit(exitCode); }
+
+  void AdviseLargeBlock(void* block, std::size_t size) override {
+    const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + page - 1) & ~(page - 1);
+    const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + size) & ~(page - 1);
+    if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+  }
 
   bool OpenStandardOutput(Handle& handle, bool& isCharacterDevice) override {
     if (closedAtStart_[STDOUT_FILENO]) return false;

@@ -29,6 +29,8 @@ class TWin32Platform final : public IPlatform {
   // to a message window.
   void DeclareConsoleProgram() override {}
 
+  void AdviseLargeBlock(void*, std::size_t) override {}
+
   void EndProcess(int exitCode) override { ExitProcess(static_cast<UINT>(exitCode)); }
 
   bool OpenStandardOutput(Handle& handle, bool& isCharacterDevice) override {

@@ -1,5 +1,7 @@
 #include "run/track_list_file.h"
 
+#include <cstring>
+
 #include "common/check_pending_error.h"
 #include "common/pending_error.h"
 
@@ -9,6 +11,17 @@ namespace {
 constexpr char kLineFeed = '\n';
 constexpr char kCarriageReturn = '\r';
 constexpr char kCtrlZ = '\x1A';
+
+// The length of the run of bytes before the first LF, CR or Ctrl-Z.
+std::size_t FirstStop(const char* bytes, std::size_t count) {
+  std::size_t stop = count;
+  for (const char byte : {kLineFeed, kCarriageReturn, kCtrlZ}) {
+    if (const void* found = std::memchr(bytes, byte, stop)) {
+      stop = static_cast<std::size_t>(static_cast<const char*>(found) - bytes);
+    }
+  }
+  return stop;
+}
 
 }  // namespace
 
@@ -50,11 +63,7 @@ void TTrackListFile::ReadFieldValue(Text& field) {
   field.clear();
   while (HaveByte()) {
     const char* const block = block_;
-    std::size_t end = position_;
-    while (end < count_ && block[end] != kLineFeed && block[end] != kCarriageReturn &&
-           block[end] != kCtrlZ) {
-      ++end;
-    }
+    const std::size_t end = position_ + FirstStop(block + position_, count_ - position_);
     field.append(block + position_, end - position_);
     position_ = end;
     if (end == count_) continue;

@@ -33,6 +33,7 @@ class TFaultyPlatform final : public IPlatform {
     targetRace_ = race != nullptr && std::string(race) == "1";
   }
 
+  void AdviseLargeBlock(void* block, std::size_t size) override { real_.AdviseLargeBlock(block, size); }
   void DeclareConsoleProgram() override { real_.DeclareConsoleProgram(); }
   void EndProcess(int exitCode) override { real_.EndProcess(exitCode); }
   bool OpenStandardOutput(Handle& handle, bool& isCharacterDevice) override {

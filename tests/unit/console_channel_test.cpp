@@ -96,6 +96,22 @@ TEST(ConsoleChannel, RefusedFlushDropsItsBytesAndTheRestOfTheWrite) {
   EXPECT_EQ(TakePendingError(), 112);
 }
 
+TEST(ConsoleChannel, ALongTextGoesOutInBlocksOf128AndARefusedBlockDropsTheRest) {
+  TFakePlatformScope scope;
+  ConsoleChannel().WriteText(std::string(300, 'x'));
+  EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{128, 128}));
+  ConsoleChannel().WriteText("y");
+  ConsoleChannel().Close();
+  EXPECT_EQ(scope.Fake().Stdout, std::string(300, 'x') + "y");
+  scope.Fake().WriteFaults = {{4, 28}};
+  ConsoleChannel().WriteText(std::string(300, 'z'));
+  ConsoleChannel().EndLine();
+  ConsoleChannel().Close();
+  EXPECT_EQ(scope.Fake().Stdout, std::string(300, 'x') + "y\r\n");
+  EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{128, 128, 45, 128, 2}));
+  EXPECT_EQ(TakePendingError(), 28);
+}
+
 TEST(ConsoleChannel, TheLastRefusedCodeIsTheOnePending) {
   TFakePlatformScope scope;
   scope.Fake().StdoutIsCharacterDevice = true;

@@ -56,6 +56,7 @@ class TFakePlatform final : public platform::IPlatform {
   // Every call, in order, in a short readable form.
   std::vector<std::string> Log;
 
+  void AdviseLargeBlock(void*, std::size_t) override {}
   void DeclareConsoleProgram() override;
   void EndProcess(int exitCode) override;
   bool OpenStandardOutput(platform::Handle& handle, bool& isCharacterDevice) override;
