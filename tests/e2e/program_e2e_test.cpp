@@ -159,13 +159,16 @@ TEST_F(EndToEnd, StandardOutputOnTheNullDeviceIsNoFailure) {
   EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
 }
 
-// The message of a refused write to a pipe without reader, whichever of its
-// numbers the platform gives.
-std::string BrokenPipeMessage(const std::string& messageLine) {
+// Expects one report of a refused write to a pipe without reader, with
+// whichever of its numbers the platform gives.
+void ExpectBrokenPipeReport(const std::string& stderrText, const TCheckSite& site) {
+  const std::optional<TParsedReport> report = ParseReport(stderrText);
+  ASSERT_TRUE(report.has_value()) << stderrText;
+  std::string message = IoError(Target().BrokenPipe.front());
   for (const std::int32_t code : Target().BrokenPipe) {
-    if (messageLine == IoError(code)) return messageLine;
+    if (report->MessageLine == IoError(code)) message = report->MessageLine;
   }
-  return IoError(Target().BrokenPipe.front());
+  ExpectReport(stderrText, "EInOutError", message, site);
 }
 
 TEST_F(EndToEnd, APipeWithoutReaderFailsAtTheFirstBlockWithOneReport) {
@@ -175,9 +178,7 @@ TEST_F(EndToEnd, APipeWithoutReaderFailsAtTheFirstBlockWithOneReport) {
   // record 1 is renamed before its note line fails. The rest of that line is
   // held again, so the report step's flush is refused too, and that failure
   // is the one reported.
-  const std::optional<TParsedReport> report = ParseReport(result.Stderr);
-  ASSERT_TRUE(report.has_value()) << result.Stderr;
-  ExpectReport(result.Stderr, "EInOutError", BrokenPipeMessage(report->MessageLine), kReportFlush);
+  ExpectBrokenPipeReport(result.Stderr, kReportFlush);
   EXPECT_EQ(result.ExitCode, 1);
   EXPECT_EQ(result.Signal, 0);
   EXPECT_EQ(folder_.Contents(), AlbumAfter(1));
@@ -186,9 +187,7 @@ TEST_F(EndToEnd, APipeWithoutReaderFailsAtTheFirstBlockWithOneReport) {
 TEST_F(EndToEnd, APipeWithoutReaderAtTheReportsFlushGivesOneReport) {
   const TRunResult result = Run({.Stdout = TStream::PipeReaderGone});
   // The banner is still held when the open of the list fails.
-  const std::optional<TParsedReport> report = ParseReport(result.Stderr);
-  ASSERT_TRUE(report.has_value()) << result.Stderr;
-  ExpectReport(result.Stderr, "EInOutError", BrokenPipeMessage(report->MessageLine), kReportFlush);
+  ExpectBrokenPipeReport(result.Stderr, kReportFlush);
   EXPECT_EQ(result.ExitCode, 1);
   EXPECT_EQ(result.Signal, 0);
 }
@@ -200,9 +199,7 @@ TEST_F(EndToEnd, AFailureOnTheNewNameLineEndsTheRunBeforeThatRename) {
   folder_.Write("KARSV.txt", list);
   folder_.Write(Source(1), Audio(1));
   const TRunResult result = Run({.Stdout = TStream::PipeReaderGone});
-  const std::optional<TParsedReport> report = ParseReport(result.Stderr);
-  ASSERT_TRUE(report.has_value()) << result.Stderr;
-  ExpectReport(result.Stderr, "EInOutError", BrokenPipeMessage(report->MessageLine), kNewNameLine);
+  ExpectBrokenPipeReport(result.Stderr, kNewNameLine);
   EXPECT_EQ(result.ExitCode, 1);
   EXPECT_EQ(folder_.Contents(), (TFolderContents{{"KARSV.txt", list}, {Source(1), Audio(1)}}));
 }
