@@ -135,6 +135,15 @@ TEST_F(EndToEnd, ClosedStandardOutputIsReportedAs105BeforeAnythingElse) {
   EXPECT_EQ(folder_.Contents(), AlbumAfter(0));
 }
 
+TEST_F(EndToEnd, AStandardOutputThatCannotBeWrittenIsReportedAs105) {
+  if (Target().Name != std::string("posix")) GTEST_SKIP() << "a POSIX descriptor case";
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Stdout = TStream::ReadOnly});
+  ExpectReport(result.Stderr, "EInOutError", IoError(105), kFirstBannerLine);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(0));
+}
+
 TEST_F(EndToEnd, ClosedStandardErrorLosesTheReportButNotTheExitCode) {
   const TRunResult result = Run({.Stderr = TStream::Closed});
   EXPECT_EQ(result.Stdout, kBanner);

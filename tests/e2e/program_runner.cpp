@@ -63,6 +63,9 @@ TPreparedStream Prepare(TStream kind, const std::filesystem::path& folder, const
     case TStream::NullDevice:
       stream.ChildEnd = open("/dev/null", O_WRONLY | O_CLOEXEC);
       break;
+    case TStream::ReadOnly:
+      stream.ChildEnd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+      break;
     case TStream::Closed:
       break;
   }

@@ -20,7 +20,8 @@ enum class TStream {
   FullDevice,     // /dev/full: every write fails for lack of space
   NullDevice,     // /dev/null
   Closed,         // no descriptor at all
-  PipeReaderGone  // a pipe whose reading end is closed before the start
+  PipeReaderGone,  // a pipe whose reading end is closed before the start
+  ReadOnly         // a descriptor open for reading only (/dev/null)
 };
 
 struct TRunRequest {
