@@ -122,7 +122,7 @@ std::multiset<std::string> ContentsOf(const TFolderContents& folder) {
 
 TEST(NoDataLoss, GeneratedFoldersKeepEveryFileAndRenameOnlyByTheRules) {
   const char* asked = std::getenv("KARSVREN_PROPERTY_CASES");
-  const int cases = asked != nullptr ? std::atoi(asked) : (OnPosix() ? 300 : 15);
+  const int cases = asked != nullptr ? std::atoi(asked) : (OnPosix() ? 300 : 30);
   std::mt19937 random(20261211);
   for (int index = 0; index < cases; ++index) {
     const TCase generated = Generate(random, index);
