@@ -26,15 +26,18 @@ bool TConsoleChannel::EnsureOpen() {
   return true;
 }
 
+bool TConsoleChannel::Send(const char* bytes, std::size_t count) {
+  const std::int32_t error = platform::Platform().Write(handle_, bytes, count);
+  if (error == 0) return true;
+  RecordPendingError(error);
+  return false;
+}
+
 bool TConsoleChannel::FlushHeld() {
   if (!open_ || fill_ == 0) return true;
-  const std::int32_t error = platform::Platform().Write(handle_, buffer_, fill_);
-  fill_ = 0;  // the bytes are gone whether the write succeeded or not
-  if (error != 0) {
-    RecordPendingError(error);
-    return false;
-  }
-  return true;
+  const std::size_t held = fill_;
+  fill_ = 0;  // the bytes are gone whether the write succeeds or not
+  return Send(buffer_, held);
 }
 
 void TConsoleChannel::WriteText(TextView text) {
@@ -43,11 +46,7 @@ void TConsoleChannel::WriteText(TextView text) {
     if (fill_ == 0 && text.size() >= kBufferSize) {
       // A whole block of a long text goes out straight from the text: the
       // same 128-byte write, without the copy through the buffer.
-      const std::int32_t error = platform::Platform().Write(handle_, text.data(), kBufferSize);
-      if (error != 0) {
-        RecordPendingError(error);
-        return;
-      }
+      if (!Send(text.data(), kBufferSize)) return;
       text.remove_prefix(kBufferSize);
       continue;
     }

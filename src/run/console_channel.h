@@ -26,6 +26,8 @@ class TConsoleChannel {
 
  private:
   bool EnsureOpen();
+  // One write to standard output; a refused one records its error code.
+  bool Send(const char* bytes, std::size_t count);
   bool FlushHeld();
 
   bool open_ = false;

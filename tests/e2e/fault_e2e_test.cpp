@@ -22,7 +22,7 @@ class Faults : public ::testing::Test {
  protected:
   void SetUp() override {
     const char* program = std::getenv("KARSVREN_FAULT_INJECTION_PROGRAM");
-    if (Target().Name != std::string("posix") || program == nullptr) {
+    if (!TargetIsPosix() || program == nullptr) {
       GTEST_SKIP() << "the program with faults put in is a native build";
     }
     program_ = program;

@@ -21,8 +21,6 @@
 namespace karsvren::e2e {
 namespace {
 
-bool OnPosix() { return Target().Name == std::string("posix"); }
-
 struct TCase {
   std::string List;
   TFolderContents Folder;
@@ -44,7 +42,7 @@ TCase Generate(std::mt19937& random, int index) {
                                       "A - C - x.wav", " -  - .wav", "B - D - y.wav", "KARSV.txt",
                                       "sub", "missing.wav", "", "*.wav", "?.wav", "A - C - x.wav.wav",
                                       "sub\\A - C - x.wav", "B -  - y.wav"};
-  if (OnPosix()) {
+  if (TargetIsPosix()) {
     files.insert(files.end(), {"*", "t?.wav", "caf\xE9 - C - x.wav", "back\\slash.wav"});
     sources.insert(sources.end(), {"*", "t?.wav", "caf\xE9 - C - x.wav", "back\\slash.wav"});
   }
@@ -122,7 +120,7 @@ std::multiset<std::string> ContentsOf(const TFolderContents& folder) {
 
 TEST(NoDataLoss, GeneratedFoldersKeepEveryFileAndRenameOnlyByTheRules) {
   const char* asked = std::getenv("KARSVREN_PROPERTY_CASES");
-  const int cases = asked != nullptr ? std::atoi(asked) : (OnPosix() ? 300 : 30);
+  const int cases = asked != nullptr ? std::atoi(asked) : (TargetIsPosix() ? 300 : 30);
   std::mt19937 random(20261211);
   for (int index = 0; index < cases; ++index) {
     const TCase generated = Generate(random, index);
@@ -145,7 +143,7 @@ TEST(NoDataLoss, GeneratedFoldersKeepEveryFileAndRenameOnlyByTheRules) {
     // Nothing lost, nothing doubled, the list untouched.
     ASSERT_EQ(ContentsOf(after), ContentsOf(generated.Folder));
     ASSERT_EQ(after.at("KARSV.txt"), generated.List);
-    if (OnPosix()) {
+    if (TargetIsPosix()) {
       ASSERT_EQ(after, expected);
     }
   }

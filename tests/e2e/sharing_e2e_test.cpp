@@ -22,7 +22,7 @@ class Sharing : public ::testing::Test {
  protected:
   void SetUp() override {
     const char* probe = std::getenv("KARSVREN_SHARE_PROBE");
-    if (Target().Name != std::string("windows") || probe == nullptr) {
+    if (TargetIsPosix() || probe == nullptr) {
       GTEST_SKIP() << "share modes are a Windows matter";
     }
     probe_ = probe;

@@ -34,4 +34,6 @@ const TTargetPlatform& Target() {
   throw std::runtime_error("KARSVREN_TARGET is neither posix nor windows");
 }
 
+bool TargetIsPosix() { return std::string_view(Target().Name) == "posix"; }
+
 }  // namespace karsvren::e2e

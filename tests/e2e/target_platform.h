@@ -23,4 +23,7 @@ struct TTargetPlatform {
 // The platform named by KARSVREN_TARGET ("posix" when unset).
 const TTargetPlatform& Target();
 
+// Whether the program under test is the POSIX build.
+bool TargetIsPosix();
+
 }  // namespace karsvren::e2e
