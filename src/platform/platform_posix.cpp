@@ -1,7 +1,7 @@
 // The platform layer on POSIX systems (Linux first).
 //
-// It gives the program what it relies on of the Windows calls it was made
-// for: Windows error numbers for the common failures, "\" and "/" both as
+// It gives the native program the behaviour of the Windows build: the
+// program's error numbers for the common failures, "\" and "/" both as
 // directory separators, a track list that cannot be renamed while it is open,
 // and a move that never replaces an existing entry.
 #ifndef _GNU_SOURCE
@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
+#include <sys/auxv.h>
 #include <sys/mman.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -169,10 +170,16 @@ class TPosixPlatform final : public IPlatform {
     return true;
   }
 
+  // Local time is the last-write time moved by the offset from UTC in force
+  // now, not the one in force at the file's date: a file's local time then
+  // agrees with the Windows build's in every zone and at every date.
   bool FitsDosDateTime(std::int64_t lastWrite) override {
-    const time_t seconds = static_cast<time_t>(lastWrite);
+    const time_t now = time(nullptr);
+    struct tm localNow {};
+    if (localtime_r(&now, &localNow) == nullptr) return false;
+    const time_t seconds = static_cast<time_t>(lastWrite + localNow.tm_gmtoff);
     struct tm local {};
-    if (localtime_r(&seconds, &local) == nullptr) return false;
+    if (gmtime_r(&seconds, &local) == nullptr) return false;
     const long year = 1900L + local.tm_year;
     return year >= 1980 && year <= 2107;
   }
@@ -213,11 +220,23 @@ class TPosixPlatform final : public IPlatform {
 
   bool OfferToLastChanceFilter(const void*) override { return true; }
 
+  // The loader names the main program by the argv[0] it was started with;
+  // its file is the one the system started, /proc/self/exe. Shared objects
+  // keep the loader's path, which is their file's.
   bool FindModule(const void* address, TModule& module) override {
     Dl_info info{};
     if (dladdr(address, &info) == 0 || info.dli_fname == nullptr) return false;
-    std::strncpy(module.Path, info.dli_fname, kModulePathCapacity);
-    module.Path[kModulePathCapacity] = '\0';
+    Dl_info program{};
+    const void* entry = reinterpret_cast<const void*>(getauxval(AT_ENTRY));
+    const bool inProgram = dladdr(entry, &program) != 0 && program.dli_fbase == info.dli_fbase;
+    const ssize_t length =
+        inProgram ? readlink("/proc/self/exe", module.Path, kModulePathCapacity) : -1;
+    if (length > 0) {
+      module.Path[length] = '\0';
+    } else {
+      std::strncpy(module.Path, info.dli_fname, kModulePathCapacity);
+      module.Path[kModulePathCapacity] = '\0';
+    }
     module.LoadAddress = reinterpret_cast<std::uintptr_t>(info.dli_fbase);
     return true;
   }

@@ -1,5 +1,5 @@
-// The platform layer on Windows: the program's Win32 calls, with the
-// arguments the program was designed around.
+// The platform layer on Windows: the program's own Win32 calls, each with
+// the arguments that give the behaviour the program is built on.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -20,8 +20,9 @@ std::int32_t LastError() { return static_cast<std::int32_t>(GetLastError()); }
 constexpr std::uint64_t kFirstTickAfter2107 = 159992928000000000ULL;
 
 // The code with which a failure of the program is offered to the last-chance
-// filter, as the runtime library of its kind has long raised them.
-constexpr DWORD kProgramFailureCode = 0x0EEDFADE;
+// filter: an application-defined exception code of this program's own
+// (severity error, customer bit set, then the letters "KRV").
+constexpr DWORD kProgramFailureCode = 0xE04B5256;
 
 class TWin32Platform final : public IPlatform {
  public:

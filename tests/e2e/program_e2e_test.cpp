@@ -97,6 +97,31 @@ TEST_F(EndToEnd, MissingListIsReportedAfterTheBanner) {
   EXPECT_EQ(folder_.Contents(), (TFolderContents{{"t01.wav", "a"}}));
 }
 
+// The report names the program's file, whatever name it was started by.
+TEST_F(EndToEnd, TheReportNamesTheProgramFileWhateverItWasStartedAs) {
+  if (!TargetIsPosix()) GTEST_SKIP() << "wine starts karsvren.exe under its own name";
+  const std::filesystem::path link = folder_.Path().parent_path() / (folder_.Path().filename().string() + "-kv");
+  std::filesystem::create_symlink(ProgramPath(), link);
+  struct TStart {
+    const char* Name;
+    TRunRequest Request;
+  };
+  const TStart starts[] = {
+      {"another argv[0]", {.Argv0 = "/x/OTHERNAME"}},
+      {"an empty argv[0]", {.Argv0 = ""}},
+      {"a symlink kv", {.Program = link}},
+      {"a symlink kv with argv[0] kv", {.Program = link, .Argv0 = "kv"}},
+  };
+  for (const TStart& start : starts) {
+    SCOPED_TRACE(start.Name);
+    const TRunResult result = Run(start.Request);
+    EXPECT_EQ(result.Stdout, kBanner);
+    ExpectReport(result.Stderr, "EInOutError", "File not found.", kOpenOfTheList);
+    EXPECT_EQ(result.ExitCode, 1);
+  }
+  std::filesystem::remove(link);
+}
+
 TEST_F(EndToEnd, ADirectoryNamedLikeTheListIsRefused) {
   folder_.MakeDirectory("KARSV.txt");
   const TRunResult result = Run();

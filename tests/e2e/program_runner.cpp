@@ -215,6 +215,8 @@ const std::filesystem::path& ProgramPath() {
 TRunResult RunProgram(const TRunRequest& request) {
   std::vector<std::string> words = LauncherWords();
   words.push_back(request.Program.empty() ? ProgramPath().string() : request.Program.string());
+  const std::string file = words.front();
+  if (request.Argv0 && words.size() == 1) words.front() = *request.Argv0;
   words.insert(words.end(), request.Arguments.begin(), request.Arguments.end());
   std::vector<std::string> environment = request.Environment;
   std::vector<char*> argv;
@@ -256,7 +258,7 @@ TRunResult RunProgram(const TRunRequest& request) {
     }
     for (std::string& setting : environment) putenv(setting.data());
     if (chdir(request.Folder.c_str()) != 0) _exit(126);
-    execvp(argv[0], argv.data());
+    execvp(file.c_str(), argv.data());
     _exit(127);
   }
 

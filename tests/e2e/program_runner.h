@@ -29,6 +29,9 @@ struct TRunRequest {
   std::filesystem::path Program;         // empty: ProgramPath()
   std::vector<std::string> Environment;  // "NAME=value", added for the run
   std::vector<std::string> Arguments;
+  // The program's argv[0] when it is started without a launcher; nullopt:
+  // the path it is started by.
+  std::optional<std::string> Argv0;
   TStream Stdout = TStream::Pipe;
   TStream Stderr = TStream::Pipe;
   std::optional<rlim_t> AddressSpaceLimit;  // bytes

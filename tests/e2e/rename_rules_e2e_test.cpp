@@ -119,6 +119,30 @@ TEST_F(RenameRules, MoveOnlyWhatTheRulesAllowAndNeverReplace) {
                                 }));
 }
 
+// Local time is UTC moved by the offset in force now: Singapore is 8 hours
+// ahead today and was 7:30 ahead in 1979, so a file written 1979-12-31 16:15
+// UTC was last written in 1980 local time, and one written 15:15 was not.
+TEST_F(RenameRules, LocalTimeTakesTheOffsetInForceNow) {
+  if (!std::filesystem::exists("/usr/share/zoneinfo/Asia/Singapore")) {
+    GTEST_SKIP() << "no time zone data for Asia/Singapore (package tzdata)";
+  }
+  const std::vector<TRecord> records = {
+      {"late.wav", "L", "M", "[n]", "L - M - n"},
+      {"early.wav", "E", "F", "[g]", "E - F - g"},
+  };
+  folder_.Write("KARSV.txt", ListOf(records));
+  folder_.Write("late.wav", "late");
+  folder_.SetModified("late.wav", 315532800 - (7 * 3600 + 45 * 60));   // 1979-12-31 16:15 UTC
+  folder_.Write("early.wav", "early");
+  folder_.SetModified("early.wav", 315532800 - (8 * 3600 + 45 * 60));  // 1979-12-31 15:15 UTC
+  const TRunResult result = RunProgram({.Folder = folder_.Path(), .Environment = {"TZ=Asia/Singapore"}});
+  EXPECT_EQ(result.Stdout, OutputOf(records));
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), (TFolderContents{{"KARSV.txt", ListOf(records)},
+                                                 {"L - M - n.wav", "late"},
+                                                 {"early.wav", "early"}}));
+}
+
 TEST_F(RenameRules, BytesAbove127AreNamesAsTheyStand) {
   if (!TargetIsPosix()) {
     GTEST_SKIP() << "wine takes file names on disk as UTF-8, not as bytes of a code page";

@@ -43,7 +43,7 @@ class PosixPlatform : public ::testing::Test {
 };
 
 TEST_F(PosixPlatform, OpeningTheListGivesTheProgramsErrorNumbers) {
-  Handle handle = 0;
+  Handle handle = kNoHandle;
   EXPECT_EQ(system_.OpenForReading(Path("absent").c_str(), handle), 2);
   Write("file", "x");
   EXPECT_EQ(system_.OpenForReading(Path("file/below").c_str(), handle), 3);
@@ -67,7 +67,7 @@ TEST_F(PosixPlatform, NoDescriptorLeftIsTooManyOpenFiles) {
   getrlimit(RLIMIT_NOFILE, &saved);
   const rlimit lowered{static_cast<rlim_t>(next), saved.rlim_max};
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
-  Handle handle = 0;
+  Handle handle = kNoHandle;
   const std::int32_t error = system_.OpenForReading(Path("list").c_str(), handle);
   setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(error, 4);
@@ -75,7 +75,7 @@ TEST_F(PosixPlatform, NoDescriptorLeftIsTooManyOpenFiles) {
 
 TEST_F(PosixPlatform, ReadsInBlocksAndClosesTheList) {
   Write("list", std::string(200, 'a'));
-  Handle handle = 0;
+  Handle handle = kNoHandle;
   ASSERT_EQ(system_.OpenForReading(Path("list").c_str(), handle), 0);
   char block[128];
   std::size_t count = 0;
@@ -129,7 +129,7 @@ TEST_F(PosixPlatform, TheMoveTakesBothSeparatorsAndNoPattern) {
 TEST_F(PosixPlatform, TheOpenListIsNotMovedUnderAnyOfItsNames) {
   Write("list", "list");
   ASSERT_EQ(link(Path("list").c_str(), Path("other name").c_str()), 0);
-  Handle handle = 0;
+  Handle handle = kNoHandle;
   ASSERT_EQ(system_.OpenForReading(Path("list").c_str(), handle), 0);
   EXPECT_FALSE(system_.MoveEntry(Path("list").c_str(), Path("moved").c_str()));
   EXPECT_FALSE(system_.MoveEntry(Path("other name").c_str(), Path("moved").c_str()));
@@ -166,6 +166,14 @@ TEST_F(PosixPlatform, LastWriteTimesFromTheStartOf1980ToTheEndOf2107Fit) {
   setenv("TZ", "XXX-1", 1);
   tzset();
   EXPECT_TRUE(system_.FitsDosDateTime(315532799));
+  // With the offset in force now, not the one at the file's date: Singapore
+  // is 8 hours ahead today, 7:30 in 1979.
+  if (fs::exists("/usr/share/zoneinfo/Asia/Singapore")) {
+    setenv("TZ", "Asia/Singapore", 1);
+    tzset();
+    EXPECT_TRUE(system_.FitsDosDateTime(315532800 - (7 * 3600 + 45 * 60)));   // 16:15 UTC
+    EXPECT_FALSE(system_.FitsDosDateTime(315532800 - (8 * 3600 + 15 * 60)));  // 15:45 UTC
+  }
   if (saved != nullptr) {
     setenv("TZ", savedZone.c_str(), 1);
   } else {
@@ -178,7 +186,7 @@ TEST_F(PosixPlatform, FindsTheModuleThatHoldsACodeAddress) {
   TModule module;
   const void* address = reinterpret_cast<const void*>(&NativePlatform);
   ASSERT_TRUE(system_.FindModule(address, module));
-  EXPECT_EQ(fs::path(module.Path).filename(), "karsvren_unit_tests");
+  EXPECT_EQ(fs::path(module.Path), fs::read_symlink("/proc/self/exe"));
   EXPECT_LE(module.LoadAddress, reinterpret_cast<std::uintptr_t>(address));
   EXPECT_EQ(system_.ModulePathSeparator(), '/');
 }
