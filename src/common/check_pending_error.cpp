@@ -2,7 +2,6 @@
 
 #include "common/failure_classes.h"
 #include "common/pending_error.h"
-#include "failure/make_io_failure.h"
 
 namespace karsvren {
 

@@ -1,7 +1,19 @@
 // The check that follows every checked operation of the run.
 #pragma once
 
+#include "common/failure_classes.h"
+
 namespace karsvren {
+
+// Takes the pending error code, setting it back to 0 first, and makes a new
+// EInOutError with the code's message. When memory runs out meanwhile, the
+// out-of-memory failure is raised instead and the code is lost.
+//
+// The check only raises the I/O failure; its making, with the message that
+// belongs to the code, is part of failure reporting, which defines this
+// function (failure/make_io_failure.cpp). Declared here, it lets the check
+// need nothing from the layer above it.
+EInOutError* MakeIoFailure();
 
 // Does nothing while no failure is pending. Otherwise makes the I/O failure
 // from the pending error code and raises it, with the address right after

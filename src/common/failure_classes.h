@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <new>
 #include <utility>
 
 #include "common/text.h"
@@ -58,18 +57,6 @@ EOutOfMemory& SharedOutOfMemory();
 struct TRaisedFailure {
   Exception* Failure;
   const void* Location;
-};
-
-// What a memory request that cannot be met throws: a std::bad_alloc that
-// also knows where in the program the request was made.
-class TOutOfMemoryRaised : public std::bad_alloc {
- public:
-  explicit TOutOfMemoryRaised(const void* location) : location_(location) {}
-  const char* what() const noexcept override { return "Out of memory"; }
-  const void* Location() const { return location_; }
-
- private:
-  const void* location_;
 };
 
 }  // namespace karsvren

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "common/failure_classes.h"
+#include "common/memory_request.h"
 #include "failure/failure_report.h"
 #include "platform/platform.h"
 
@@ -17,10 +18,10 @@ bool Guarded(TStep step, TRaisedFailure& raised) {
     return true;
   } catch (const TRaisedFailure& failure) {
     raised = failure;
-  } catch (const TOutOfMemoryRaised& exhausted) {
-    raised = TRaisedFailure{&SharedOutOfMemory(), exhausted.Location()};
   } catch (const std::bad_alloc&) {
-    raised = TRaisedFailure{&SharedOutOfMemory(), nullptr};
+    // Whichever request could not be met, the failure is the shared one and
+    // its location is the program's memory request.
+    raised = TRaisedFailure{&SharedOutOfMemory(), MemoryRequestLocation()};
   }
   return false;
 }

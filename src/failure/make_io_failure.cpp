@@ -1,4 +1,4 @@
-#include "failure/make_io_failure.h"
+#include "common/check_pending_error.h"
 
 #include "common/pending_error.h"
 #include "failure/io_message_table.h"

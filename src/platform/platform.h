@@ -15,6 +15,8 @@ namespace karsvren::platform {
 
 // An open file or device, as the platform names it.
 using Handle = std::intptr_t;
+// No file at all: neither a valid descriptor nor a valid Windows handle.
+inline constexpr Handle kNoHandle = -1;
 
 // The error code with which a read reports a pipe whose writer has gone.
 inline constexpr std::int32_t kBrokenPipe = 109;

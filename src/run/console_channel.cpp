@@ -69,8 +69,6 @@ void TConsoleChannel::EndLine() {
 
 void TConsoleChannel::Flush() { FlushHeld(); }
 
-void TConsoleChannel::Close() { FlushHeld(); }
-
 TConsoleChannel& ConsoleChannel() {
   static TConsoleChannel channel;
   return channel;

@@ -19,10 +19,10 @@ class TConsoleChannel {
   void WriteText(TextView text);
   void WriteByte(char byte);
   void EndLine();
-  // Writes out what the buffer holds, in one platform write.
+  // Writes out what the buffer holds, in one platform write. It is also the
+  // channel's close at program end: the standard output handle stays open,
+  // so there is nothing more to closing it.
   void Flush();
-  // Flushes; the standard output handle stays open.
-  void Close();
 
  private:
   bool EnsureOpen();
@@ -31,7 +31,7 @@ class TConsoleChannel {
   bool FlushHeld();
 
   bool open_ = false;
-  platform::Handle handle_ = 0;
+  platform::Handle handle_ = platform::kNoHandle;
   bool flushAtLineEnd_ = false;
   std::size_t fill_ = 0;
   char buffer_[kBufferSize] = {};

@@ -44,11 +44,12 @@ void RenamingRun() {
 
   // The last bytes are checked like every other write: output lost to a full
   // disk must not end with exit code 0.
-  console.Close(); CheckPendingError();
+  console.Flush(); CheckPendingError();
 }
 
 void ProgramEnd(int exitCode) {
-  ConsoleChannel().Close();
+  // Closing the channel: what it still holds is written out.
+  ConsoleChannel().Flush();
   platform::Platform().EndProcess(exitCode);
 }
 

@@ -26,7 +26,7 @@ std::size_t FirstStop(const char* bytes, std::size_t count) {
 }  // namespace
 
 void TTrackListFile::OpenTrackList() {
-  platform::Handle handle = 0;
+  platform::Handle handle = platform::kNoHandle;
   const std::int32_t error = platform::Platform().OpenForReading(kTrackListName, handle);
   if (error != 0) {
     RecordPendingError(error);

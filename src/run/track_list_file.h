@@ -40,7 +40,7 @@ class TTrackListFile {
   // True when the block holds an unused byte, fetching when it is used up.
   bool HaveByte();
 
-  platform::Handle handle_ = 0;
+  platform::Handle handle_ = platform::kNoHandle;
   bool ended_ = false;
   std::size_t count_ = 0;
   std::size_t position_ = 0;

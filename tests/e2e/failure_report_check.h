@@ -37,7 +37,7 @@ struct TCheckSite {
 inline const TCheckSite kFirstBannerLine{"renaming_run.cpp", "Karsivo Music Files renamer.\"); console.EndLine(); CheckPendingError();"};
 inline const TCheckSite kOpenOfTheList{"renaming_run.cpp", "trackList.OpenTrackList(); CheckPendingError();"};
 inline const TCheckSite kNewNameLine{"renaming_run.cpp", "console.WriteText(newName); console.EndLine(); CheckPendingError();"};
-inline const TCheckSite kFinalFlush{"renaming_run.cpp", "console.Close(); CheckPendingError();"};
+inline const TCheckSite kFinalFlush{"renaming_run.cpp", "console.Flush(); CheckPendingError();"};
 inline const TCheckSite kReportFlush{"failure_report.cpp", "ConsoleChannel().Flush(); CheckPendingError();"};
 inline const TCheckSite kMemoryRequest{"memory_request.cpp", "void* operator new(std::size_t size) {"};
 

@@ -26,7 +26,7 @@ TEST(ConsoleChannel, ToAFileOrPipeWritesBlocksOf128AndTheRestAtClose) {
   TFakePlatformScope scope;
   WriteLines(10, 40);  // 420 bytes
   EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{128, 128, 128}));
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{128, 128, 128, 36}));
   EXPECT_EQ(scope.Fake().Stdout.size(), 420u);
   EXPECT_EQ(scope.Fake().Stdout.substr(0, 42), std::string(40, 'a') + "\r\n");
@@ -40,7 +40,7 @@ TEST(ConsoleChannel, ToACharacterDeviceFlushesEachLine) {
   ConsoleChannel().WriteText(std::string(300, 'x'));  // fills the buffer twice within the line
   ConsoleChannel().EndLine();
   EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{12, 12, 128, 128, 46}));
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_EQ(scope.Fake().WriteSizes.size(), 5u);
 }
 
@@ -51,14 +51,14 @@ TEST(ConsoleChannel, PassesEveryByteUnchanged) {
   ConsoleChannel().WriteText(all);
   ConsoleChannel().WriteByte('\n');
   ConsoleChannel().EndLine();
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_EQ(scope.Fake().Stdout, all + "\n\r\n");
 }
 
 TEST(ConsoleChannel, OpensAtTheFirstWriteOnly) {
   TFakePlatformScope scope;
   ConsoleChannel().Flush();
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_TRUE(scope.Fake().Log.empty());
   ConsoleChannel().WriteText("");
   EXPECT_EQ(scope.Fake().Log, std::vector<std::string>{"open stdout"});
@@ -74,11 +74,11 @@ TEST(ConsoleChannel, UnusableStandardOutputRecords105AndEveryWriteTriesAgain) {
   ConsoleChannel().EndLine();
   EXPECT_EQ(TakePendingError(), 105);
   EXPECT_EQ(scope.Fake().LogOf("open stdout refused").size(), 3u);
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_TRUE(scope.Fake().WriteSizes.empty());
   scope.Fake().StdoutUsable = true;
   ConsoleChannel().WriteText("now");
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_EQ(scope.Fake().Stdout, "now");
 }
 
@@ -90,7 +90,7 @@ TEST(ConsoleChannel, RefusedFlushDropsItsBytesAndTheRestOfTheWrite) {
   EXPECT_EQ(PendingError(), 112);
   ConsoleChannel().WriteText("c");  // the line goes on as usual
   ConsoleChannel().EndLine();
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_EQ(scope.Fake().Stdout, "c\r\n");
   EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{128, 3}));
   EXPECT_EQ(TakePendingError(), 112);
@@ -101,12 +101,12 @@ TEST(ConsoleChannel, ALongTextGoesOutInBlocksOf128AndARefusedBlockDropsTheRest) 
   ConsoleChannel().WriteText(std::string(300, 'x'));
   EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{128, 128}));
   ConsoleChannel().WriteText("y");
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_EQ(scope.Fake().Stdout, std::string(300, 'x') + "y");
   scope.Fake().WriteFaults = {{4, 28}};
   ConsoleChannel().WriteText(std::string(300, 'z'));
   ConsoleChannel().EndLine();
-  ConsoleChannel().Close();
+  ConsoleChannel().Flush();
   EXPECT_EQ(scope.Fake().Stdout, std::string(300, 'x') + "y\r\n");
   EXPECT_EQ(scope.Fake().WriteSizes, (Sizes{128, 128, 45, 128, 2}));
   EXPECT_EQ(TakePendingError(), 28);

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "common/check_pending_error.h"
+#include "common/memory_request.h"
 #include "common/pending_error.h"
 #include "failure/guard.h"
 #include "failure/io_message_table.h"
-#include "failure/make_io_failure.h"
 #include "fake_platform.h"
 #include "run/console_channel.h"
 
@@ -204,11 +204,14 @@ TEST(Guard, WritesNoReportWhenThePlatformTakesTheFailureOver) {
   EXPECT_TRUE(scope.Fake().Stderr.empty());
 }
 
-TEST(Guard, ReportsExhaustedMemoryWithTheSharedFailure) {
+// Any request that cannot be met, the program's own or one made inside a
+// library, is reported at the program's memory request.
+TEST(Guard, ReportsExhaustedMemoryWithTheSharedFailureAtTheMemoryRequest) {
   TFakePlatformScope scope;
+  scope.Fake().LoadAddress = reinterpret_cast<std::uintptr_t>(MemoryRequestLocation()) - 0x1234;
   EXPECT_EQ(RunGuarded([] {
               ConsoleChannel().WriteText("before");
-              throw TOutOfMemoryRaised(AtOffset(0x10000, 0x1234));
+              throw std::bad_alloc();
             }),
             1);
   EXPECT_EQ(scope.Fake().Stdout, "before");
