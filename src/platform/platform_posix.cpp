@@ -10,6 +10,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <limits.h>
 #include <signal.h>
 #include <sys/auxv.h>
@@ -25,28 +26,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/error_code_posix.h"
 #include "platform/platform.h"
+#include "platform/safe_move_posix.h"
 
 namespace karsvren::platform {
 namespace {
-
-// Windows' number for an I/O device error: EIO would otherwise read as 5,
-// "File access denied".
-constexpr std::int32_t kIoDeviceError = 1117;
-
-std::int32_t ErrorCodeOf(int error) {
-  switch (error) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
-    case EMFILE:
-    case ENFILE: return 4;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return 5;
-    case EIO: return kIoDeviceError;
-    default: return error;
-  }
-}
 
 // No path longer than this names anything: a longer one is refused before it
 // is copied, so that a line of any length costs no second copy of itself.
@@ -71,9 +56,12 @@ struct TFileIdentity {
 class TPosixPlatform final : public IPlatform {
  public:
   void DeclareConsoleProgram() override {
-    // A write to a pipe whose reader has gone is a refused write, not the end
-    // of the process.
+    // A write to a pipe whose reader has gone, and one past the file size
+    // limit, are refused writes, not the end of the process. A read lease
+    // that another program breaks is checked by the move, not signalled.
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+    signal(SIGIO, SIG_IGN);
     // A standard descriptor that is closed at start stays closed for the
     // program, but its number is taken, so that no file the program opens
     // can land on it and receive output meant for the console.
@@ -114,7 +102,13 @@ class TPosixPlatform final : public IPlatform {
       const ssize_t written = write(static_cast<int>(handle), bytes, count);
       if (written < 0) {
         if (errno == EINTR) continue;
-        return ErrorCodeOf(errno);
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+          // A descriptor set non-blocking by whoever shares it: wait until it
+          // takes bytes again.
+          pollfd writable{static_cast<int>(handle), POLLOUT, 0};
+          if (poll(&writable, 1, -1) >= 0 || errno == EINTR) continue;
+        }
+        return ProgramErrorCode(errno);
       }
       bytes += written;
       count -= static_cast<std::size_t>(written);
@@ -124,12 +118,12 @@ class TPosixPlatform final : public IPlatform {
 
   std::int32_t OpenForReading(const char* name, Handle& handle) override {
     const int fd = open(FileSystemName(name).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return ErrorCodeOf(errno);
+    if (fd < 0) return ProgramErrorCode(errno);
     struct stat status {};
     if (fstat(fd, &status) != 0) {
       const int error = errno;
       close(fd);
-      return ErrorCodeOf(error);
+      return ProgramErrorCode(error);
     }
     if (S_ISDIR(status.st_mode)) {  // a directory is no file to read
       close(fd);
@@ -149,7 +143,7 @@ class TPosixPlatform final : public IPlatform {
         count = static_cast<std::size_t>(got);
         return 0;
       }
-      if (errno != EINTR) return ErrorCodeOf(errno);
+      if (errno != EINTR) return ProgramErrorCode(errno);
     }
   }
 
@@ -157,15 +151,21 @@ class TPosixPlatform final : public IPlatform {
     const int fd = static_cast<int>(handle);
     if (fd == openForReadingFd_) openForReadingFd_ = -1;
     // After an interrupted close the descriptor is gone all the same.
-    if (close(fd) != 0 && errno != EINTR) return ErrorCodeOf(errno);
+    if (close(fd) != 0 && errno != EINTR) return ProgramErrorCode(errno);
     return 0;
   }
 
   bool FindEntry(const char* name, TFoundEntry& entry) override {
     if (*name == '\0' || TooLongForAPath(name)) return false;
     struct stat status {};
-    if (lstat(FileSystemName(name).c_str(), &status) != 0) return false;
-    entry.IsDirectory = S_ISDIR(status.st_mode);
+    const std::string path = FileSystemName(name);
+    if (lstat(path.c_str(), &status) != 0) return false;
+    // A link to a directory counts as a directory, as on Windows; its time
+    // is the link's own.
+    struct stat followed {};
+    entry.IsDirectory = S_ISDIR(status.st_mode) ||
+                        (S_ISLNK(status.st_mode) && stat(path.c_str(), &followed) == 0 &&
+                         S_ISDIR(followed.st_mode));
     entry.LastWrite = status.st_mtim.tv_sec;
     return true;
   }
@@ -197,25 +197,7 @@ class TPosixPlatform final : public IPlatform {
         TFileIdentity{status.st_dev, status.st_ino} == openForReading_) {
       return false;
     }
-    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
-                  RENAME_NOREPLACE) == 0) {
-      return true;
-    }
-    if (errno == EXDEV) return CopyAcross(source, target, status);
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
-    // The file system does not know RENAME_NOREPLACE: a hard link fails
-    // when the target exists, as the move must.
-    if (link(source.c_str(), target.c_str()) == 0) {
-      if (unlink(source.c_str()) == 0) return true;
-      unlink(target.c_str());
-      return false;
-    }
-    if (errno == EXDEV) return CopyAcross(source, target, status);
-    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return false;
-    // Neither is supported here: test that the target is absent right before.
-    struct stat existing {};
-    if (lstat(target.c_str(), &existing) == 0 || errno != ENOENT) return false;
-    return rename(source.c_str(), target.c_str()) == 0;
+    return MoveWithoutReplacing(source.c_str(), target.c_str(), status);
   }
 
   bool OfferToLastChanceFilter(const void*) override { return true; }
@@ -251,53 +233,6 @@ class TPosixPlatform final : public IPlatform {
   }
 
  private:
-  // Moves a regular file to another file system as a copy: the target is
-  // created exclusively, gets the source's permission bits and modification
-  // time and reaches the disk before the source is removed. On any failure
-  // the partial copy is removed and the source stays as it was.
-  static bool CopyAcross(const std::string& source, const std::string& target,
-                         const struct stat& status) {
-    if (!S_ISREG(status.st_mode)) return false;
-    const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (in < 0) return false;
-    const mode_t mode = status.st_mode & 07777;
-    const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (out < 0) {
-      close(in);
-      return false;
-    }
-    bool copied = CopyBytes(in, out);
-    close(in);
-    if (copied) {
-      const struct timespec times[2] = {status.st_atim, status.st_mtim};
-      copied = fchmod(out, mode) == 0 && futimens(out, times) == 0 && fsync(out) == 0;
-    }
-    copied = close(out) == 0 && copied;
-    if (copied && unlink(source.c_str()) == 0) return true;
-    unlink(target.c_str());
-    return false;
-  }
-
-  static bool CopyBytes(int in, int out) {
-    char buffer[64 * 1024];
-    for (;;) {
-      const ssize_t got = read(in, buffer, sizeof buffer);
-      if (got == 0) return true;
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      for (ssize_t done = 0; done < got;) {
-        const ssize_t put = write(out, buffer + done, static_cast<std::size_t>(got - done));
-        if (put < 0) {
-          if (errno == EINTR) continue;
-          return false;
-        }
-        done += put;
-      }
-    }
-  }
-
   bool closedAtStart_[3] = {false, false, false};
   TFileIdentity openForReading_{};
   int openForReadingFd_ = -1;

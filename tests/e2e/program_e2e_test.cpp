@@ -245,6 +245,30 @@ TEST_F(EndToEnd, ARefusedLastWriteIsAFailureAndTheRenamesStay) {
   EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
 }
 
+// As from "ulimit -f 0; karsvren > out": the limit refuses the first write,
+// and the refusal is reported, not a death by signal.
+TEST_F(EndToEnd, OutputOverTheFileSizeLimitIsReportedAsAFailure) {
+  if (!TargetIsPosix()) GTEST_SKIP() << "needs a file size limit";
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.Stdout = TStream::File, .FileSizeLimit = 0});
+  EXPECT_EQ(result.Signal, 0);
+  EXPECT_EQ(result.Stdout, "");
+  ExpectReport(result.Stderr, "EInOutError", IoError(Target().FileTooLarge), kReportFlush);
+  EXPECT_EQ(result.ExitCode, 1);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(1));
+}
+
+// A pipe that its reader has set non-blocking refuses writes for a while
+// (EAGAIN): the program waits and loses nothing.
+TEST_F(EndToEnd, ANonBlockingOutputReadSlowlyLosesNothing) {
+  MakeAlbum(folder_);
+  const TRunResult result = Run({.OutputNonBlocking = true});
+  EXPECT_EQ(result.Stdout, AlbumOutput());
+  EXPECT_EQ(result.Stderr, "");
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(folder_.Contents(), AlbumAfter(27));
+}
+
 TEST_F(EndToEnd, ALineTooLongForMemoryIsReportedAsOutOfMemory) {
   if (!TargetIsPosix()) GTEST_SKIP() << "needs an address-space limit";
   if (std::getenv("KARSVREN_SANITIZED") != nullptr) {

@@ -225,13 +225,20 @@ TRunResult RunProgram(const TRunRequest& request) {
 
   TPreparedStream out = Prepare(request.Stdout, request.Folder, "stdout");
   TPreparedStream err = Prepare(request.Stderr, request.Folder, "stderr");
-  const std::size_t filler =
-      request.WhileOutputIsBlocked && request.Stdout == TStream::Pipe ? FillPipe(out.ChildEnd) : 0;
+  const bool fill = (request.WhileOutputIsBlocked || request.OutputNonBlocking) && request.Stdout == TStream::Pipe;
+  const std::size_t filler = fill ? FillPipe(out.ChildEnd) : 0;
+  if (request.OutputNonBlocking) fcntl(out.ChildEnd, F_SETFL, fcntl(out.ChildEnd, F_GETFL) | O_NONBLOCK);
 
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork");
   if (child == 0) {
-    // Only async-signal-safe calls from here to the exec.
+    // Only async-signal-safe calls from here to the exec. A shell starts a
+    // program with default signal dispositions and nothing blocked, whatever
+    // the test runner has set for itself.
+    for (int number = 1; number < NSIG; ++number) signal(number, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     const int nullInput = open("/dev/null", O_RDONLY);
     dup2(nullInput, 0);
     const TPreparedStream* streams[2] = {&out, &err};
@@ -248,7 +255,6 @@ TRunResult RunProgram(const TRunRequest& request) {
       setrlimit(RLIMIT_AS, &limit);
     }
     if (request.FileSizeLimit) {
-      signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{*request.FileSizeLimit, *request.FileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
@@ -266,7 +272,9 @@ TRunResult RunProgram(const TRunRequest& request) {
     if (stream->ChildEnd >= 0) close(stream->ChildEnd);
   }
   TRunResult result;
-  if (filler > 0) {
+  if (filler > 0 && request.OutputNonBlocking) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  } else if (filler > 0) {
     WaitForBlockedPipeWrite(child);
     request.WhileOutputIsBlocked();
   }

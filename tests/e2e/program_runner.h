@@ -1,5 +1,7 @@
 // Runs the built program as a user would: in a folder of real files, with
-// its standard output and error on real pipes, files, devices, or closed.
+// its standard output and error on real pipes, files, devices, or closed,
+// every signal at its default disposition and unblocked, and only the limits
+// that a case sets on top of the caller's.
 #pragma once
 
 #include <sys/resource.h>
@@ -35,11 +37,14 @@ struct TRunRequest {
   TStream Stdout = TStream::Pipe;
   TStream Stderr = TStream::Pipe;
   std::optional<rlim_t> AddressSpaceLimit;  // bytes
-  std::optional<rlim_t> FileSizeLimit;      // bytes, with SIGXFSZ ignored
+  std::optional<rlim_t> FileSizeLimit;      // bytes
   bool AsUnprivilegedUser = false;          // when run by root: as nobody
   // With Stdout a Pipe: the pipe is full before the start, so the program's
   // first write blocks; this runs once it does, and then the pipe is read.
   std::function<void()> WhileOutputIsBlocked;
+  // With Stdout a Pipe: the pipe is full and set non-blocking before the
+  // start, and is read only after a pause, as a slow reader would.
+  bool OutputNonBlocking = false;
 };
 
 struct TRunResult {

@@ -143,6 +143,37 @@ TEST_F(RenameRules, LocalTimeTakesTheOffsetInForceNow) {
                                                  {"early.wav", "early"}}));
 }
 
+// A link to a directory counts as a directory and stays; a link to a file,
+// or to nothing, is moved as the link it is.
+TEST_F(RenameRules, ALinkToADirectoryStaysAndOtherLinksMoveAsLinks) {
+  const std::vector<TRecord> records = {
+      {"dirlink", "D", "L", "[x]", "D - L - x"},
+      {"filelink", "F", "L", "[x]", "F - L - x"},
+      {"dangling", "N", "L", "[x]", "N - L - x"},
+  };
+  folder_.Write("KARSV.txt", ListOf(records));
+  folder_.MakeDirectory("real");
+  folder_.Write("real/inside.wav", "inside");
+  folder_.Write("file.wav", "file");
+  std::filesystem::create_directory_symlink("real", folder_.Path() / "dirlink");
+  const bool posix = TargetIsPosix();
+  if (posix) {
+    std::filesystem::create_symlink("file.wav", folder_.Path() / "filelink");
+    std::filesystem::create_symlink("nowhere", folder_.Path() / "dangling");
+  }
+  const TRunResult result = Run();
+  EXPECT_EQ(result.Stdout, OutputOf(records));
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder_.Path() / "dirlink"));
+  EXPECT_FALSE(std::filesystem::exists(folder_.Path() / "D - L - x.wav"));
+  EXPECT_EQ(folder_.Contents().at("real/inside.wav"), "inside");
+  if (!posix) return;  // wine takes a unix link for the file it points to
+  EXPECT_EQ(std::filesystem::read_symlink(folder_.Path() / "F - L - x.wav"), "file.wav");
+  EXPECT_EQ(std::filesystem::read_symlink(folder_.Path() / "N - L - x.wav"), "nowhere");
+  EXPECT_EQ(folder_.Contents().at("file.wav"), "file");
+  EXPECT_FALSE(std::filesystem::is_symlink(folder_.Path() / "filelink"));
+}
+
 TEST_F(RenameRules, BytesAbove127AreNamesAsTheyStand) {
   if (!TargetIsPosix()) {
     GTEST_SKIP() << "wine takes file names on disk as UTF-8, not as bytes of a code page";

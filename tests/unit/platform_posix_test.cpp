@@ -137,7 +137,9 @@ TEST_F(PosixPlatform, TheOpenListIsNotMovedUnderAnyOfItsNames) {
   EXPECT_TRUE(system_.MoveEntry(Path("list").c_str(), Path("moved").c_str()));
 }
 
-TEST_F(PosixPlatform, FindsEntriesWithoutFollowingLinks) {
+// A link counts as what it points to for the directory test only: a link
+// to a directory is a directory, a link to a file or to nothing is a file.
+TEST_F(PosixPlatform, FindsEntriesAndTakesALinkToADirectoryForADirectory) {
   TFoundEntry entry;
   EXPECT_FALSE(system_.FindEntry("", entry));
   EXPECT_FALSE(system_.FindEntry(Path("absent").c_str(), entry));
@@ -146,6 +148,13 @@ TEST_F(PosixPlatform, FindsEntriesWithoutFollowingLinks) {
   EXPECT_TRUE(entry.IsDirectory);
   fs::create_directory_symlink(folder_ / "directory", folder_ / "link");
   ASSERT_TRUE(system_.FindEntry(Path("link").c_str(), entry));
+  EXPECT_TRUE(entry.IsDirectory);
+  fs::create_symlink(folder_ / "nowhere", folder_ / "dangling");
+  ASSERT_TRUE(system_.FindEntry(Path("dangling").c_str(), entry));
+  EXPECT_FALSE(entry.IsDirectory);
+  fs::create_symlink(folder_ / "directory" / "file", folder_ / "file link");
+  std::ofstream(folder_ / "directory" / "file") << "x";
+  ASSERT_TRUE(system_.FindEntry(Path("file link").c_str(), entry));
   EXPECT_FALSE(entry.IsDirectory);
   Write("file", "x");
   ASSERT_TRUE(system_.FindEntry((folder_.string() + "\\file").c_str(), entry));
