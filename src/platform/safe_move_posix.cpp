@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/sendfile.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -200,18 +201,30 @@ bool CopyWithReadAndWrite(int in, int out) {
   }
 }
 
-// Copies the bytes in the kernel where it can, by reads and writes where not.
+bool CopyCallUnsupported(int error) {
+  return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// Copies the bytes in the kernel where it can (copy_file_range, which may
+// share the blocks, then sendfile), by reads and writes where not. Each way
+// goes on from where the one before stopped.
 bool CopyBytes(int in, int out) {
+  constexpr std::size_t kMost = 1 << 30;
   for (;;) {
-    const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, kMost, 0);
     if (copied == 0) return true;
-    if (copied > 0) continue;
-    if (errno == EINTR) continue;
-    if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-      return CopyWithReadAndWrite(in, out);
-    }
-    return false;
+    if (copied > 0 || errno == EINTR) continue;
+    if (!CopyCallUnsupported(errno)) return false;
+    break;
   }
+  for (;;) {
+    const ssize_t sent = sendfile(out, in, nullptr, kMost);
+    if (sent == 0) return true;
+    if (sent > 0 || errno == EINTR) continue;
+    if (!CopyCallUnsupported(errno)) return false;
+    break;
+  }
+  return CopyWithReadAndWrite(in, out);
 }
 
 bool CopyAcross(const char* source, const char* target, const struct stat& status) {

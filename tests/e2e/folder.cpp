@@ -9,6 +9,30 @@
 
 namespace karsvren::e2e {
 
+namespace {
+
+void WriteFile(const std::filesystem::path& path, const std::string& content) {
+  std::ofstream file(path, std::ios::binary);
+  file.write(content.data(), static_cast<std::streamsize>(content.size()));
+  if (!file) throw std::runtime_error("cannot write " + path.string());
+}
+
+TFolderContents ContentsOf(const std::filesystem::path& folder) {
+  TFolderContents contents;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    const std::string name = entry.path().lexically_relative(folder).generic_string();
+    if (entry.is_directory()) {
+      contents[name + "/"] = "";
+    } else {
+      std::ifstream file(entry.path(), std::ios::binary);
+      contents[name] = std::string(std::istreambuf_iterator<char>(file), {});
+    }
+  }
+  return contents;
+}
+
+}  // namespace
+
 TFolder::TFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "karsvren-e2e-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
@@ -28,9 +52,7 @@ TFolder::~TFolder() {
 }
 
 void TFolder::Write(const std::string& name, const std::string& content) const {
-  std::ofstream file(path_ / name, std::ios::binary);
-  file.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (!file) throw std::runtime_error("cannot write " + name);
+  WriteFile(path_ / name, content);
 }
 
 void TFolder::MakeDirectory(const std::string& name) const {
@@ -44,18 +66,35 @@ void TFolder::SetModified(const std::string& name, long long seconds) const {
   }
 }
 
-TFolderContents TFolder::Contents() const {
-  TFolderContents contents;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(path_)) {
-    const std::string name = entry.path().lexically_relative(path_).generic_string();
-    if (entry.is_directory()) {
-      contents[name + "/"] = "";
-    } else {
-      std::ifstream file(entry.path(), std::ios::binary);
-      contents[name] = std::string(std::istreambuf_iterator<char>(file), {});
-    }
+TFolderContents TFolder::Contents() const { return ContentsOf(path_); }
+
+TOtherFolder::TOtherFolder(const TFolder& near) {
+  const char* asked = std::getenv("KARSVREN_OTHER_TMPDIR");
+  const std::filesystem::path base = asked != nullptr ? asked : "/dev/shm";
+  std::string pattern = (base / "karsvren-e2e-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    whyNot_ = "no folder can be made in " + base.string();
+    return;
   }
-  return contents;
+  struct stat here {}, there {};
+  if (stat(near.Path().c_str(), &here) != 0 || stat(pattern.c_str(), &there) != 0 ||
+      here.st_dev == there.st_dev) {
+    std::filesystem::remove_all(pattern);
+    whyNot_ = base.string() + " is on the same file system as " + near.Path().string();
+    return;
+  }
+  path_ = pattern;
 }
+
+TOtherFolder::~TOtherFolder() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+void TOtherFolder::Write(const std::string& name, const std::string& content) const {
+  WriteFile(path_ / name, content);
+}
+
+TFolderContents TOtherFolder::Contents() const { return ContentsOf(path_); }
 
 }  // namespace karsvren::e2e

@@ -30,4 +30,24 @@ class TFolder {
   std::filesystem::path path_;
 };
 
+// A temporary folder on another file system than the test folders, for
+// moves across file systems: below KARSVREN_OTHER_TMPDIR, /dev/shm when that
+// is not set. Path() is empty when there is none; WhyNot() says why.
+class TOtherFolder {
+ public:
+  explicit TOtherFolder(const TFolder& near);
+  ~TOtherFolder();
+  TOtherFolder(const TOtherFolder&) = delete;
+  TOtherFolder& operator=(const TOtherFolder&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  const std::string& WhyNot() const { return whyNot_; }
+  void Write(const std::string& name, const std::string& content) const;
+  TFolderContents Contents() const;
+
+ private:
+  std::filesystem::path path_;
+  std::string whyNot_;
+};
+
 }  // namespace karsvren::e2e

@@ -212,22 +212,10 @@ TEST_F(RenameRules, ANameWithAPatternCharacterIsNeverMoved) {
 
 TEST_F(RenameRules, AFileOnAnotherFileSystemIsMovedWhole) {
   if (!TargetIsPosix()) GTEST_SKIP() << "a POSIX file system case";
-  TFolder elsewhere;
-  std::string pattern = "/dev/shm/karsvren-e2e-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) GTEST_SKIP() << "no /dev/shm";
-  const std::filesystem::path other = pattern;
-  struct stat here {}, there {};
-  stat(folder_.Path().c_str(), &here);
-  stat(other.c_str(), &there);
-  if (here.st_dev == there.st_dev) {
-    std::filesystem::remove_all(other);
-    GTEST_SKIP() << "/dev/shm is on the same file system";
-  }
-  const std::string source = (other / "track.wav").string();
-  {
-    std::ofstream file(source, std::ios::binary);
-    file << "audio from another disk";
-  }
+  const TOtherFolder elsewhere(folder_);
+  if (elsewhere.Path().empty()) GTEST_SKIP() << elsewhere.WhyNot();
+  const std::string source = (elsewhere.Path() / "track.wav").string();
+  elsewhere.Write("track.wav", "audio from another disk");
   chmod(source.c_str(), 0640);
   const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
   utimensat(AT_FDCWD, source.c_str(), times, 0);
@@ -236,8 +224,7 @@ TEST_F(RenameRules, AFileOnAnotherFileSystemIsMovedWhole) {
 
   const TRunResult result = Run();
   EXPECT_EQ(result.ExitCode, 0);
-  EXPECT_FALSE(std::filesystem::exists(source));
-  std::filesystem::remove_all(other);
+  EXPECT_EQ(elsewhere.Contents(), TFolderContents{});
   EXPECT_EQ(folder_.Contents(), (TFolderContents{{"KARSV.txt", ListOf(records)},
                                                  {"A - B - c.wav", "audio from another disk"}}));
   struct stat moved {};
