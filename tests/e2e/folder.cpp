@@ -1,6 +1,7 @@
 #include "folder.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -33,8 +34,19 @@ TFolderContents ContentsOf(const std::filesystem::path& folder) {
 
 }  // namespace
 
+namespace {
+
+// Where test folders are made: KARSVREN_TMPDIR, else the system's temporary
+// folder. (TMPDIR is left to the programs run, wine's server among them.)
+std::filesystem::path TestFolderBase() {
+  const char* asked = std::getenv("KARSVREN_TMPDIR");
+  return asked != nullptr ? std::filesystem::path(asked) : std::filesystem::temp_directory_path();
+}
+
+}  // namespace
+
 TFolder::TFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "karsvren-e2e-XXXXXX").string();
+  std::string pattern = (TestFolderBase() / "karsvren-e2e-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
   path_ = pattern;
 }
@@ -67,6 +79,26 @@ void TFolder::SetModified(const std::string& name, long long seconds) const {
 }
 
 TFolderContents TFolder::Contents() const { return ContentsOf(path_); }
+
+const TFileSystemTraits& TestFolderFileSystem() {
+  static const TFileSystemTraits traits = [] {
+    const TFolder probe;
+    TFileSystemTraits found;
+    for (const char* name : {"*", "t?", "back\\slash", "caf\xE9"}) {
+      const int fd = open((probe.Path() / name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+      if (fd < 0) found.AnyByteNames = false;
+      if (fd >= 0) close(fd);
+    }
+    found.SymbolicLinks = symlink("nowhere", (probe.Path() / "link").c_str()) == 0;
+    const std::filesystem::path file = probe.Path() / "mode";
+    WriteFile(file, "");
+    struct stat status {};
+    found.PermissionBits =
+        chmod(file.c_str(), 0640) == 0 && stat(file.c_str(), &status) == 0 && (status.st_mode & 07777) == 0640;
+    return found;
+  }();
+  return traits;
+}
 
 TOtherFolder::TOtherFolder(const TFolder& near) {
   const char* asked = std::getenv("KARSVREN_OTHER_TMPDIR");

@@ -1,5 +1,6 @@
 // A temporary folder of real files for one run of the program, and what it
-// holds before and after.
+// holds before and after. Test folders are made below KARSVREN_TMPDIR, or
+// the system's temporary folder when that is not set.
 #pragma once
 
 #include <filesystem>
@@ -29,6 +30,14 @@ class TFolder {
  private:
   std::filesystem::path path_;
 };
+
+// What the file system of the test folders can hold, found by trying.
+struct TFileSystemTraits {
+  bool AnyByteNames = true;    // "*", "?", "\" and bytes that are no UTF-8
+  bool SymbolicLinks = true;
+  bool PermissionBits = true;  // a file's mode is kept as set
+};
+const TFileSystemTraits& TestFolderFileSystem();
 
 // A temporary folder on another file system than the test folders, for
 // moves across file systems: below KARSVREN_OTHER_TMPDIR, /dev/shm when that
