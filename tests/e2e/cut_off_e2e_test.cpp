@@ -30,6 +30,7 @@ namespace {
 #define SKIP_WITHOUT_STRACE()                                                           \
   do {                                                                                  \
     if (!TargetIsPosix()) GTEST_SKIP() << "strace puts the faults into the native program's calls"; \
+    if (Target().Emulated) GTEST_SKIP() << "strace would trace the emulator's calls";           \
     if (const auto why = StraceUnusable()) GTEST_SKIP() << *why;                      \
   } while (false)
 

@@ -16,6 +16,18 @@ const TTargetPlatform& Target() {
       .Addr2Line = "addr2line",
       .ImageBase = 0,        // a position-independent executable
       .NamesAreCaseBlind = false,
+      .Emulated = false,
+  };
+  static const TTargetPlatform kArm64{
+      .Name = "linux-arm64",
+      .ModuleName = "karsvren",
+      .FullDevice = 28,
+      .BrokenPipe = {32},
+      .FileTooLarge = 27,
+      .Addr2Line = "aarch64-linux-gnu-addr2line",
+      .ImageBase = 0,
+      .NamesAreCaseBlind = false,
+      .Emulated = true,
   };
   static const TTargetPlatform kWindows{
       .Name = "windows",
@@ -27,13 +39,15 @@ const TTargetPlatform& Target() {
       .Addr2Line = "x86_64-w64-mingw32-addr2line",
       .ImageBase = 0x140000000,
       .NamesAreCaseBlind = true,
+      .Emulated = false,
   };
   const char* name = std::getenv("KARSVREN_TARGET");
   if (name == nullptr || std::string_view(name) == "posix") return kPosix;
+  if (std::string_view(name) == "linux-arm64") return kArm64;
   if (std::string_view(name) == "windows") return kWindows;
-  throw std::runtime_error("KARSVREN_TARGET is neither posix nor windows");
+  throw std::runtime_error("KARSVREN_TARGET is none of posix, linux-arm64 and windows");
 }
 
-bool TargetIsPosix() { return std::string_view(Target().Name) == "posix"; }
+bool TargetIsPosix() { return std::string_view(Target().Name) != "windows"; }
 
 }  // namespace karsvren::e2e

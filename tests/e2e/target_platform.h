@@ -18,12 +18,16 @@ struct TTargetPlatform {
   const char* Addr2Line;           // resolves an address in the program's file
   std::uint64_t ImageBase;         // added to a report's offset for Addr2Line
   bool NamesAreCaseBlind;
+  // Run by an emulator (qemu): limits and tracing would apply to the
+  // emulator, not to the program.
+  bool Emulated;
 };
 
-// The platform named by KARSVREN_TARGET ("posix" when unset).
+// The platform named by KARSVREN_TARGET: "posix" (the default), "linux-arm64"
+// (the POSIX program built for arm64, run under qemu) or "windows".
 const TTargetPlatform& Target();
 
-// Whether the program under test is the POSIX build.
+// Whether the program under test is a POSIX build.
 bool TargetIsPosix();
 
 }  // namespace karsvren::e2e
