@@ -4,11 +4,13 @@
 // second run finishes the work. The native program only: strace puts the
 // faults into its system calls.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -209,11 +211,27 @@ class RaceAcross : public Across {
     folder_.Write("KARSV.txt", list_);
   }
 
-  // Runs the program with its copy's fsync held up for two seconds, during
-  // which `act` runs once.
+  // Whether the program holds its read lease on the source: it takes it
+  // before the copy and keeps it to the end of the move.
+  bool SourceLeased() const {
+    struct stat status {};
+    if (stat(source_.c_str(), &status) != 0) return false;
+    const std::string inode = ":" + std::to_string(status.st_ino) + " ";
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+      if (line.find("LEASE") != std::string::npos && line.find(inode) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  // Runs the program with its copy's fsync held up for two seconds; `act`
+  // runs once the program has taken the source in hand.
   TRunResult RunWhile(const std::function<void()>& act) {
-    std::thread actor([&act] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    std::thread actor([this, &act] {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!SourceLeased() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
       act();
     });
     const TRunResult result = RunWithInjection({.Folder = folder_.Path()}, "fsync:delay_enter=2000000:when=1");
