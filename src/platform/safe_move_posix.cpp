@@ -229,6 +229,8 @@ bool CopyBytes(int in, int out) {
 
 bool CopyAcross(const char* source, const char* target, const struct stat& status) {
   if (!S_ISREG(status.st_mode)) return false;
+  // Non-blocking: where another program holds a lease on the source, the
+  // open fails at once instead of waiting for that program.
   const TDescriptor in(open(source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
   if (!in.IsOpen()) return false;
   struct stat before {};
