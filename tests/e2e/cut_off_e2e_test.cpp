@@ -55,6 +55,26 @@ class CutOff : public ::testing::Test {
   }
 };
 
+// Calls `killedRun` once for every system call and count of a run whose
+// calls are `counts`, with the strace fault that kills the program there;
+// stops at the first fatal failure. Returns the number of kill points tried
+// and prints it.
+int ForEachKillPoint(const std::map<std::string, int>& counts, const std::string& what,
+                     const std::function<void(const std::string& inject)>& killedRun) {
+  int killPoints = 0;
+  for (const auto& [call, count] : counts) {
+    for (int when = 1; when <= count; ++when) {
+      SCOPED_TRACE(call + " call " + std::to_string(when));
+      killedRun(call + ":signal=KILL:when=" + std::to_string(when));
+      if (::testing::Test::HasFatalFailure()) return killPoints;
+      ++killPoints;
+    }
+  }
+  std::cout << "killed at " << killPoints << " system calls of " << what << "\n";
+  ::testing::Test::RecordProperty("KillPoints", killPoints);
+  return killPoints;
+}
+
 // What is wrong with an album folder after a cut-off run: each track must be
 // whole under its old name or its new one, never both, and nothing else may
 // be there but the untouched list.
@@ -82,22 +102,15 @@ TEST_F(CutOff, KilledAtAnySystemCallOfAnAlbumRunNothingIsLost) {
     counts = SystemCallCounts({.Folder = reference.Path()});
     ASSERT_EQ(reference.Contents(), AlbumAfter(27));
   }
-  int killPoints = 0;
-  for (const auto& [call, count] : counts) {
-    for (int when = 1; when <= count; ++when) {
-      SCOPED_TRACE(call + " call " + std::to_string(when));
-      TFolder folder;
-      MakeAlbum(folder);
-      RunWithInjection({.Folder = folder.Path()}, call + ":signal=KILL:when=" + std::to_string(when));
-      ASSERT_EQ(AlbumProblem(folder.Contents()), "");
-      const TRunResult again = RunProgram({.Folder = folder.Path()});
-      ASSERT_EQ(again.ExitCode, 0);
-      ASSERT_EQ(folder.Contents(), AlbumAfter(27));
-      ++killPoints;
-    }
-  }
-  std::cout << "killed at " << killPoints << " system calls of an album run\n";
-  RecordProperty("KillPoints", killPoints);
+  const int killPoints = ForEachKillPoint(counts, "an album run", [](const std::string& inject) {
+    TFolder folder;
+    MakeAlbum(folder);
+    RunWithInjection({.Folder = folder.Path()}, inject);
+    ASSERT_EQ(AlbumProblem(folder.Contents()), "");
+    const TRunResult again = RunProgram({.Folder = folder.Path()});
+    ASSERT_EQ(again.ExitCode, 0);
+    ASSERT_EQ(folder.Contents(), AlbumAfter(27));
+  });
   EXPECT_GT(killPoints, 27 * 2);
 }
 
@@ -184,31 +197,24 @@ TEST_F(CutOffAcross, KilledAtAnySystemCallOfAMoveAcrossFileSystemsNothingIsLost)
     counts = SystemCallCounts({.Folder = reference.Path()});
     ASSERT_EQ(other.Contents(), TFolderContents{});
   }
-  int killPoints = 0;
-  for (const auto& [call, count] : counts) {
-    for (int when = 1; when <= count; ++when) {
-      SCOPED_TRACE(call + " call " + std::to_string(when));
-      TFolder folder;
-      TOtherFolder other(folder);
-      Prepare(folder, other);
-      const std::string list = ListFor(other, static_cast<int>(Tracks().size()));
-      RunWithInjection({.Folder = folder.Path()}, call + ":signal=KILL:when=" + std::to_string(when));
-      ASSERT_EQ(Problem(folder.Contents(), other.Contents(), list), "");
-      // A second run moves what is left; a track killed between its link and
-      // the removal of its source stays whole in both places.
-      const TFolderContents bothPlaces = other.Contents();
-      ASSERT_EQ(RunProgram({.Folder = folder.Path()}).ExitCode, 0);
-      const TFolderContents there = other.Contents();
-      ASSERT_EQ(Problem(folder.Contents(), there, list), "");
-      for (const auto& [name, content] : there) {
-        ASSERT_EQ(bothPlaces.count(name), 1u) << name;
-        ASSERT_EQ(folder.Contents().at("A - B - " + name.substr(1)), content) << name;
-      }
-      ++killPoints;
+  const int killPoints = ForEachKillPoint(counts, "a move across file systems", [](const std::string& inject) {
+    TFolder folder;
+    TOtherFolder other(folder);
+    Prepare(folder, other);
+    const std::string list = ListFor(other, static_cast<int>(Tracks().size()));
+    RunWithInjection({.Folder = folder.Path()}, inject);
+    ASSERT_EQ(Problem(folder.Contents(), other.Contents(), list), "");
+    // A second run moves what is left; a track killed between its link and
+    // the removal of its source stays whole in both places.
+    const TFolderContents bothPlaces = other.Contents();
+    ASSERT_EQ(RunProgram({.Folder = folder.Path()}).ExitCode, 0);
+    const TFolderContents there = other.Contents();
+    ASSERT_EQ(Problem(folder.Contents(), there, list), "");
+    for (const auto& [name, content] : there) {
+      ASSERT_EQ(bothPlaces.count(name), 1u) << name;
+      ASSERT_EQ(folder.Contents().at("A - B - " + name.substr(1)), content) << name;
     }
-  }
-  std::cout << "killed at " << killPoints << " system calls of a move across file systems\n";
-  RecordProperty("KillPoints", killPoints);
+  });
   EXPECT_GT(killPoints, 4 * 10);
 }
 
